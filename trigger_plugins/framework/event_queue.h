@@ -17,7 +17,7 @@ inline int32_t samplesAhead(uint32_t time, uint32_t now) {
 // Owns nothing but the links: the caller allocates each node before `insert` and releases it
 // after `popFront` (a node's payload may need releasing too, which only the owner knows).
 class EventQueue {
-public:
+  public:
     using Node = host_protocol::ModuleEvent;
 
     EventQueue() = default;
@@ -37,7 +37,7 @@ public:
     // Every node due before `now` is given the time `now`; their order is kept.
     void moveOverdue(uint32_t now);
 
-private:
+  private:
     Node* head = nullptr;
 };
 

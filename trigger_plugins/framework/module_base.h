@@ -20,7 +20,7 @@ namespace trigger_framework {
 
 template <Variant V>
 class BasicModuleBase {
-public:
+  public:
     using Pin = BasicPin<V>;
     using ModuleRecord = host_protocol::single_export::ModuleRecord;
     using ModuleEvent = host_protocol::ModuleEvent;
@@ -97,7 +97,7 @@ public:
     void setProcessFunction(ProcessFunction routine) { processFunction = routine; }
     // Convenience for a module's own routine: setProcessFunction(&ClockModule::processSamples).
     template <class Module>
-        requires std::is_base_of_v<BasicModuleBase, Module>
+    requires std::is_base_of_v<BasicModuleBase, Module>
     void setProcessFunction(void (Module::*routine)(int32_t, int32_t)) {
         processFunction = static_cast<ProcessFunction>(routine);
     }
@@ -116,7 +116,7 @@ public:
     // Runs `routine` on this instance when the clock reaches `time`. Dropped if memory runs out.
     void scheduleCall(uint32_t time, DeferredRoutine routine);
     template <class Module>
-        requires std::is_base_of_v<BasicModuleBase, Module>
+    requires std::is_base_of_v<BasicModuleBase, Module>
     void scheduleCall(uint32_t time, void (Module::*routine)()) {
         scheduleCall(time, static_cast<DeferredRoutine>(routine));
     }
@@ -124,11 +124,11 @@ public:
     // What the export hands to the host.
     ModuleRecord* getRecord() { return &record; }
 
-protected:
+  protected:
     float sampleRate = 44100.0f;
     int32_t blockSize = 1024;
 
-private:
+  private:
     static intptr_t PROTOCOL_CALL dispatcherEntry(ModuleRecord* record, int32_t opcode,
                                                   int32_t index, int32_t value, void* ptr,
                                                   float opt);
@@ -137,6 +137,7 @@ private:
     void processNothing(int32_t start, int32_t count);
     void buildPinTable();
     bool describePin(int32_t index, PinProperties* props);
+    void bindPin(int32_t index, const PinProperties& props);
     void bindRepeatedPins(int32_t described, int32_t hostPins, const PinProperties& last);
     static void releaseNode(ModuleEvent* node);
 

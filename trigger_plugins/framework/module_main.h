@@ -40,10 +40,10 @@ host_protocol::single_export::ModuleRecord* createModule(
 
 // Who calls: the host, once per instance it creates. Answers the new instance's record, or null
 // when memory runs out; the library owns the instance until dispatcher opcode 1.
-#define TRIGGER_MODULE_MAIN(ModuleClass)                                                       \
-    extern "C" TRIGGER_MAIN_VISIBILITY host_protocol::single_export::ModuleRecord*             \
-        PROTOCOL_CALL singleExportMain(host_protocol::HostCallback callback) TRIGGER_MAIN_LABEL; \
-    extern "C" host_protocol::single_export::ModuleRecord* PROTOCOL_CALL singleExportMain(     \
-        host_protocol::HostCallback callback) {                                                \
-        return ::trigger_framework::createModule<ModuleClass>(callback);                       \
+#define TRIGGER_MODULE_MAIN(ModuleClass)                                                         \
+    extern "C" TRIGGER_MAIN_VISIBILITY host_protocol::single_export::ModuleRecord* PROTOCOL_CALL \
+    singleExportMain(host_protocol::HostCallback callback) TRIGGER_MAIN_LABEL;                   \
+    extern "C" host_protocol::single_export::ModuleRecord* PROTOCOL_CALL singleExportMain(       \
+        host_protocol::HostCallback callback) {                                                  \
+        return ::trigger_framework::createModule<ModuleClass>(callback);                         \
     }

@@ -24,7 +24,7 @@ using PinStorage = std::conditional_t<V == Variant::Standard, intptr_t, NoStorag
 // only records the status.
 template <Variant V>
 class BasicPin {
-public:
+  public:
     using Owner = BasicModuleBase<V>;
 
     BasicPin() = default;
@@ -34,19 +34,19 @@ public:
 
     // Binds the pin. A nonzero `value` becomes the pin's own value and `variable` then points
     // at it, so a repeated pin for which the host answered 0 keeps a null variable.
-    void init(Owner* owner, int32_t index, int32_t dataType, void* variable, intptr_t value)
-        requires(V == Variant::Standard);
-    void init(Owner* owner, int32_t index, int32_t dataType, void* variable)
-        requires(V == Variant::Clock);
+    void init(Owner* owner, int32_t index, int32_t dataType, void* variable,
+              intptr_t value) requires(V == Variant::Standard);
+    void init(Owner* owner, int32_t index, int32_t dataType,
+              void* variable) requires(V == Variant::Clock);
 
     // Called by the framework for a type-0 event: records the status, writes the value into
     // the variable by data type, tells the owner (`pinChanged`), then turns OneShot to Static.
-    void onStatusEvent(int32_t status, int32_t value);
+    void onStatusEvent(int32_t newStatus, int32_t value);
 
     // Reports this (output) pin's status to the host from `sampleClock` on (host opcode 0).
-    void transmitStatus(uint32_t sampleClock, int32_t status);
-    void transmitStatus(uint32_t sampleClock, host_protocol::PinStatus status) {
-        transmitStatus(sampleClock, static_cast<int32_t>(status));
+    void transmitStatus(uint32_t sampleClock, int32_t newStatus);
+    void transmitStatus(uint32_t sampleClock, host_protocol::PinStatus newStatus) {
+        transmitStatus(sampleClock, static_cast<int32_t>(newStatus));
     }
 
     // The sample of this Stream pin at the owner's sample clock, found by asking the host where
@@ -54,7 +54,7 @@ public:
     float currentSample() const;
 
     int32_t getStatus() const { return status; }
-    bool queryPin() const;                     // host opcode 1 answered nonzero
+    bool queryPin() const;                       // host opcode 1 answered nonzero
     void transmitOpcode4(int32_t a, int32_t b);  // host opcode 4 with (index, b, a)
 
     int32_t getIndex() const { return index; }
@@ -62,7 +62,7 @@ public:
     void* getVariable() const { return variable; }
     Owner* getOwner() const { return owner; }
 
-private:
+  private:
     void writeValue(int32_t value);
 
     void* variable = nullptr;
