@@ -25,11 +25,11 @@ enum class Waveform { Constant, Sine, Square, Saw, Noise, WavFile };
 // A signal source for a stream input. Levels are volts; the host divides by 10 for the stream.
 struct GeneratorSpec {
     Waveform waveform = Waveform::Constant;
-    double frequency = 0.0;  // hertz
-    double amplitude = 0.0;  // volts; for a constant, its level
-    double offset = 0.0;     // volts, added to every sample
-    double phase = 0.0;      // cycles, 0 to 1, at sample 0
-    uint32_t seed = 1;       // noise only
+    double frequency = 0.0;      // hertz
+    double amplitude = 0.0;      // volts; for a constant, its level
+    double offset = 0.0;         // volts, added to every sample
+    double phase = 0.0;          // cycles, 0 to 1, at sample 0
+    uint32_t seed = 1;           // noise only
     std::filesystem::path file;  // WAV only; relative paths are taken from the patch's folder
     int channel = 0;             // WAV only; samples are stream values (1.0 = 10 V)
 };
@@ -68,7 +68,7 @@ struct Patch {
     std::filesystem::path file;  // the patch file; its folder anchors relative paths
     double sampleRate = 44100.0;
     int32_t blockSize = 1024;
-    double duration = 0.0;  // seconds
+    double duration = 0.0;                // seconds
     std::vector<InstanceSpec> instances;  // in the order of the file
     std::vector<ConnectionSpec> connections;
     std::vector<ChangeSpec> changes;

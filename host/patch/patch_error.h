@@ -7,7 +7,7 @@
 namespace patch {
 
 class PatchError : public std::runtime_error {
-public:
+  public:
     // where: the place in the patch ("instances.clk.pins.Freq"), or empty for the whole patch.
     PatchError(const std::string& where, const std::string& message)
         : std::runtime_error(where.empty() ? message : where + ": " + message) {}

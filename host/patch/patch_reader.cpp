@@ -72,13 +72,12 @@ std::string readString(const Json& value, const std::string& where) {
 }
 
 int64_t readInteger(const Json& value, const std::string& where, int64_t low, int64_t high) {
-    if (!value.is_number_integer())
-        throw PatchError(where, "expected a whole number");
+    if (!value.is_number_integer()) throw PatchError(where, "expected a whole number");
     int64_t number = value.get<int64_t>();
     if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t(high)) number = high + 1;
     if (number < low || number > high)
-        throw PatchError(where, "must lie between " + std::to_string(low) + " and " +
-                                    std::to_string(high));
+        throw PatchError(
+            where, "must lie between " + std::to_string(low) + " and " + std::to_string(high));
     return number;
 }
 
@@ -100,15 +99,15 @@ Waveform readWaveform(const Json& value, const std::string& where) {
     std::string name = readString(value, where);
     for (const auto& entry : kWaveforms)
         if (name == entry.name) return entry.waveform;
-    throw PatchError(where, "unknown signal \"" + name +
-                                "\" (constant, sine, square, saw, noise or wav)");
+    throw PatchError(where,
+                     "unknown signal \"" + name + "\" (constant, sine, square, saw, noise or wav)");
 }
 
 GeneratorSpec readGenerator(const Json& object, const std::string& where,
                             const std::filesystem::path& baseDir) {
-    rejectUnknownKeys(object, where,
-                      {"signal", "frequency", "amplitude", "offset", "phase", "seed", "file",
-                       "channel"});
+    rejectUnknownKeys(
+        object, where,
+        {"signal", "frequency", "amplitude", "offset", "phase", "seed", "file", "channel"});
     GeneratorSpec spec;
     spec.waveform = readWaveform(required(object, "signal", where), member(where, "signal"));
     auto optionalNumber = [&](const char* key, double& field) {
@@ -128,8 +127,8 @@ GeneratorSpec readGenerator(const Json& object, const std::string& where,
     if (periodic && object.find("frequency") == object.end())
         throw PatchError(member(where, "frequency"), "missing");
     if (spec.waveform == Waveform::WavFile) {
-        std::filesystem::path file = readString(required(object, "file", where),
-                                                member(where, "file"));
+        std::filesystem::path file =
+            readString(required(object, "file", where), member(where, "file"));
         spec.file = file.is_absolute() ? file : baseDir / file;
     }
     return spec;
@@ -147,9 +146,8 @@ InstanceSpec readInstance(const std::string& name, const Json& object, const std
                           const std::filesystem::path& baseDir) {
     requireObject(object, where);
     rejectUnknownKeys(object, where, {"plugin", "pins"});
-    InstanceSpec instance{name, readString(required(object, "plugin", where),
-                                           member(where, "plugin")),
-                          {}, where};
+    InstanceSpec instance{
+        name, readString(required(object, "plugin", where), member(where, "plugin")), {}, where};
     if (name.find('.') != std::string::npos)
         throw PatchError(where, "an instance name cannot contain '.'");
     if (auto pins = object.find("pins"); pins != object.end()) {
@@ -241,8 +239,8 @@ Patch parsePatch(const std::string& text, const std::filesystem::path& file) {
         requireObject(instances, "instances");
         if (instances.empty()) throw PatchError("instances", "the patch has no instance");
         for (const auto& item : instances.items())
-            patch.instances.push_back(readInstance(item.key(), item.value(),
-                                                   member("instances", item.key()), baseDir));
+            patch.instances.push_back(
+                readInstance(item.key(), item.value(), member("instances", item.key()), baseDir));
 
         if (auto it = root.find("connections"); it != root.end()) {
             requireArray(*it, "connections");

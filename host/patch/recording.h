@@ -25,6 +25,8 @@ struct Recording {
     std::vector<Marker> markers;
 };
 
-inline double volts(float streamValue) { return double(streamValue) * 10.0; }
+inline double volts(float streamValue) {
+    return double(streamValue) * 10.0;
+}
 
 }  // namespace patch

@@ -15,9 +15,10 @@ std::vector<float> readWavChannel(const GeneratorSpec& spec, double sampleRate,
     SF_INFO info{};
     SNDFILE* file = sf_open(spec.file.string().c_str(), SFM_READ, &info);
     if (file == nullptr)
-        throw PatchError(where, "cannot read \"" + spec.file.string() + "\": " + sf_strerror(nullptr));
+        throw PatchError(where,
+                         "cannot read \"" + spec.file.string() + "\": " + sf_strerror(nullptr));
     std::vector<float> frames(size_t(info.frames) * size_t(info.channels));
-    sf_count_t read = sf_readf_float(file, frames.data(), info.frames);
+    sf_count_t framesRead = sf_readf_float(file, frames.data(), info.frames);
     sf_close(file);
     if (spec.channel >= info.channels)
         throw PatchError(where, "\"" + spec.file.string() + "\" has " +
@@ -27,8 +28,8 @@ std::vector<float> readWavChannel(const GeneratorSpec& spec, double sampleRate,
         throw PatchError(where, "\"" + spec.file.string() + "\" is at " +
                                     std::to_string(info.samplerate) +
                                     " Hz, the patch at another sample rate");
-    std::vector<float> channel(size_t(read));
-    for (sf_count_t i = 0; i < read; ++i)
+    std::vector<float> channel(static_cast<size_t>(framesRead));
+    for (sf_count_t i = 0; i < framesRead; ++i)
         channel[size_t(i)] = frames[size_t(i) * size_t(info.channels) + size_t(spec.channel)];
     return channel;
 }
@@ -54,7 +55,8 @@ double SignalGenerator::volts(uint64_t sample) {
             return spec_.offset +
                    spec_.amplitude * std::sin(2.0 * std::numbers::pi * cyclePosition(sample));
         case Waveform::Square:
-            return spec_.offset + (cyclePosition(sample) < 0.5 ? spec_.amplitude : -spec_.amplitude);
+            return spec_.offset +
+                   (cyclePosition(sample) < 0.5 ? spec_.amplitude : -spec_.amplitude);
         case Waveform::Saw:
             return spec_.offset + spec_.amplitude * (2.0 * cyclePosition(sample) - 1.0);
         case Waveform::Noise: {

@@ -10,7 +10,7 @@
 namespace patch {
 
 class SignalGenerator {
-public:
+  public:
     // Throws PatchError (at `where`) when a WAV file cannot be read or does not fit the patch.
     SignalGenerator(const GeneratorSpec& spec, double sampleRate, const std::string& where);
 
@@ -18,7 +18,7 @@ public:
     // order, so calls must follow each other without gaps.
     void fill(float* out, uint64_t firstSample, int32_t count);
 
-private:
+  private:
     double volts(uint64_t sample);
     double cyclePosition(uint64_t sample) const;
 
@@ -29,6 +29,8 @@ private:
 };
 
 // Volts as the host writes them into a stream buffer.
-inline float streamValue(double volts) { return float(volts / 10.0); }
+inline float streamValue(double volts) {
+    return float(volts / 10.0);
+}
 
 }  // namespace patch

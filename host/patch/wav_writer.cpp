@@ -21,8 +21,7 @@ void writeWav(const std::filesystem::path& file, const Recording& recording) {
     constexpr uint64_t kFramesPerSlice = 4096;
     std::vector<float> slice(kFramesPerSlice * recording.pins.size());
     bool complete = true;
-    for (uint64_t first = 0; first < recording.sampleCount && complete;
-         first += kFramesPerSlice) {
+    for (uint64_t first = 0; first < recording.sampleCount && complete; first += kFramesPerSlice) {
         uint64_t frames = std::min(kFramesPerSlice, recording.sampleCount - first);
         for (uint64_t frame = 0; frame < frames; ++frame)
             for (size_t channel = 0; channel < recording.pins.size(); ++channel)
