@@ -67,7 +67,9 @@ Instance::CreationScope::~CreationScope() {
 Instance::Instance(std::shared_ptr<const PluginLibrary> library, const InstanceOptions& options)
     : library_(std::move(library)), options_(options) {}
 
-Instance::~Instance() {
+Instance::~Instance() = default;
+
+void Instance::closeIfOpen() {
     if (attachedRecord_ != nullptr && !closed_) close();
 }
 

@@ -131,6 +131,8 @@ class Instance {
     // Binds the record to this object so the protocol callback finds it; null records are
     // refused with LoadError naming the export.
     void attach(void* record, const char* exportName);
+    // Called by each form's destructor, while dispatch still reaches the form's record.
+    void closeIfOpen();
     virtual void runBlock(int32_t start, int32_t count) = 0;
 
     // While one exists on a thread, host calls from records not yet attached (calls made from

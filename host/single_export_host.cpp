@@ -19,6 +19,10 @@ std::unique_ptr<SingleExportInstance> SingleExportPlugin::create(
     return instance;
 }
 
+SingleExportInstance::~SingleExportInstance() {
+    closeIfOpen();
+}
+
 intptr_t SingleExportInstance::dispatch(int32_t opcode, int32_t index, int32_t value, void* ptr,
                                         float opt) {
     return record_->dispatcher(record_, opcode, index, value, ptr, opt);

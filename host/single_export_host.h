@@ -37,6 +37,9 @@ class SingleExportPlugin {
 
 class SingleExportInstance : public Instance {
   public:
+    // Closes the instance unless close() already did.
+    ~SingleExportInstance() override;
+
     intptr_t dispatch(int32_t opcode, int32_t index = 0, int32_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f) override;
     using Instance::dispatch;

@@ -21,6 +21,10 @@ std::unique_ptr<TwoExportInstance> TwoExportPlugin::create(const InstanceOptions
     return instance;
 }
 
+TwoExportInstance::~TwoExportInstance() {
+    closeIfOpen();
+}
+
 intptr_t TwoExportInstance::dispatch(int32_t opcode, int32_t index, int32_t value, void* ptr,
                                      float opt) {
     return record_->dispatcher(record_, opcode, index, value, ptr, opt);

@@ -43,6 +43,9 @@ class TwoExportPlugin {
 
 class TwoExportInstance : public Instance {
   public:
+    // Closes the instance unless close() already did.
+    ~TwoExportInstance() override;
+
     intptr_t dispatch(int32_t opcode, int32_t index = 0, int32_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f) override;
     using Instance::dispatch;
