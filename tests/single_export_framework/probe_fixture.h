@@ -42,7 +42,7 @@ inline std::vector<PinDescription> integerPins(int count) {
 
 // The configuration and log outlive the instance, so the probe's destructor can still log.
 class Probe {
-public:
+  public:
     explicit Probe(const Variant& variant, const std::vector<PinDescription>& pins,
                    const host::InstanceOptions& options = {})
         : plugin(variant.path) {
@@ -129,7 +129,7 @@ public:
     Config config;
     Log log;
 
-private:
+  private:
     host::SingleExportPlugin plugin;
     std::unique_ptr<host::SingleExportInstance> instance;
 };

@@ -12,7 +12,7 @@ namespace probe {
 
 template <class Base>
 class ProbeModule : public Base {
-public:
+  public:
     using Pin = typename Base::Pin;
 
     explicit ProbeModule(host_protocol::HostCallback callback) : Base(callback) {
@@ -76,7 +76,7 @@ public:
         }
     }
 
-private:
+  private:
     void processFirst(int32_t start, int32_t count) { recordProcess(start, count, 0); }
     void processSecond(int32_t start, int32_t count) { recordProcess(start, count, 1); }
     void deferred() { record(Kind::DeferredCall); }
