@@ -42,10 +42,11 @@ void printPins(const patch::ModuleDescription& module) {
     for (const auto& row : rows) {
         std::string line = " ";
         for (size_t column = 0; column < row.size(); ++column) {
-            line += " " + row[column];
+            line += "  " + row[column];
             if (column + 1 < row.size())
                 line += std::string(widths[column] - row[column].size(), ' ');
         }
+        line.erase(line.find_last_not_of(' ') + 1);
         std::printf("%s\n", line.c_str());
     }
 }

@@ -27,7 +27,12 @@ PluginSearch::PluginSearch(std::vector<std::filesystem::path> extraFolders)
         folders_.push_back(program);
         folders_.push_back(program / "plugins");
     }
-    folders_.push_back(MODULE_HOST_BUILD_PLUGIN_DIR);
+    std::filesystem::path build(MODULE_HOST_BUILD_PLUGIN_DIR);
+    std::error_code error;
+    bool known = false;
+    for (const auto& folder : folders_)
+        known = known || std::filesystem::equivalent(folder, build, error);
+    if (!known) folders_.push_back(build);
 }
 
 std::filesystem::path PluginSearch::find(const std::string& name,

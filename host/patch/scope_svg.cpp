@@ -153,8 +153,13 @@ class LaneTrace {
     VoltRange range_;
 };
 
-void writeLane(std::ostream& svg, const RecordedPin& pin, size_t index, uint64_t count) {
-    double top = kTop + double(index) * (kLaneHeight + kLaneGap);
+double laneTop(size_t index) {
+    return kTop + double(index) * (kLaneHeight + kLaneGap);
+}
+
+// The lane's frame, name and volt scale; drawn before the time grid, which must show over it.
+void writeLaneFrame(std::ostream& svg, const RecordedPin& pin, size_t index) {
+    double top = laneTop(index);
     VoltRange range = laneRange(pin);
     LaneTrace trace(top, range);
     const char* colour = kColours[index % std::size(kColours)];
@@ -175,6 +180,11 @@ void writeLane(std::ostream& svg, const RecordedPin& pin, size_t index, uint64_t
             << "\" font-size=\"11\" text-anchor=\"end\" fill=\"#444\">" << number(zero ? 0.0 : volt)
             << " V</text>\n";
     }
+}
+
+void writeLaneTrace(std::ostream& svg, const RecordedPin& pin, size_t index, uint64_t count) {
+    LaneTrace trace(laneTop(index), laneRange(pin));
+    const char* colour = kColours[index % std::size(kColours)];
     svg << "<path d=\"" << trace.path(pin, count) << "\" fill=\"none\" stroke=\"" << colour
         << "\" stroke-width=\"1.2\" stroke-linejoin=\"round\"/>\n";
 }
@@ -186,7 +196,7 @@ void writeTimeAxis(std::ostream& svg, const Recording& recording, double plotBot
         double x = kLeft + kPlotWidth * t / (seconds > 0.0 ? seconds : 1.0);
         svg << "<line x1=\"" << coordinate(x) << "\" x2=\"" << coordinate(x) << "\" y1=\"" << kTop
             << "\" y2=\"" << coordinate(plotBottom + 5)
-            << "\" stroke=\"#eee\" stroke-width=\"1\"/>\n";
+            << "\" stroke=\"#dcdcdc\" stroke-width=\"1\"/>\n";
         svg << "<text x=\"" << coordinate(x) << "\" y=\"" << coordinate(plotBottom + 20)
             << "\" font-size=\"12\" text-anchor=\"middle\" fill=\"#444\">" << number(t)
             << "</text>\n";
@@ -221,8 +231,10 @@ void writeScopeSvg(const std::filesystem::path& file, const Recording& recording
         << height << "\" viewBox=\"0 0 " << kWidth << ' ' << height
         << "\" font-family=\"sans-serif\">\n";
     svg << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    for (size_t i = 0; i < lanes; ++i) writeLaneFrame(svg, recording.pins[i], i);
     writeTimeAxis(svg, recording, plotBottom);
-    for (size_t i = 0; i < lanes; ++i) writeLane(svg, recording.pins[i], i, recording.sampleCount);
+    for (size_t i = 0; i < lanes; ++i)
+        writeLaneTrace(svg, recording.pins[i], i, recording.sampleCount);
     writeMarkers(svg, recording, plotBottom);
     svg << "</svg>\n";
 
