@@ -148,9 +148,10 @@ void ClockModule::processSamples(int32_t start, int32_t count) {
     }
     const float halfPeriod = period * 0.5f;
     // Cycles in volts less one half, so that the count of cycles rounds to the nearest whole
-    // number with halves going down. None above 0 leaves only the Impulse after a restart.
+    // number with halves going down. None above 0 leaves only the Impulse after a restart; an
+    // infinite one is capped there too, so that the restart's Impulse still fires.
     float threshold = narrowToFloat(static_cast<double>(cycles[start]) * 10.0 - 0.5);
-    if (!(threshold > 0.0f)) {
+    if (!(threshold > 0.0f && threshold <= kLargestFloat)) {
         threshold = kLargestFloat;
     }
 
