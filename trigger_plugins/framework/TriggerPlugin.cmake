@@ -2,8 +2,6 @@
 #                    [LIBS ...])
 # A single-export plug-in: links its copy of the framework and exports exactly "main" (the
 # module-definition file names it on Windows; TRIGGER_MODULE_MAIN labels it on ELF).
-set(TRIGGER_MAIN_EXPORT_DEF ${CMAKE_CURRENT_LIST_DIR}/main_export.def)
-
 function(add_trigger_plugin target)
     cmake_parse_arguments(P "" "OUTPUT_NAME;VARIANT" "SOURCES;LIBS" ${ARGN})
     if(P_VARIANT STREQUAL "CLOCK")
@@ -16,6 +14,6 @@ function(add_trigger_plugin target)
     add_plugin_library(${target}
         OUTPUT_NAME "${P_OUTPUT_NAME}"
         SOURCES ${P_SOURCES}
-        DEF_FILE ${TRIGGER_MAIN_EXPORT_DEF}
+        DEF_FILE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/main_export.def
         LIBS ${framework} ${P_LIBS})
 endfunction()
