@@ -1,0 +1,236 @@
+#include "expression_plugin/module/expression_module.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+#include "expression_plugin/framework/process_function.h"
+#include "expression_plugin/module/expression_pins.h"
+
+namespace expression_module {
+
+using host_protocol::HostOpcode;
+using host_protocol::ModuleProperties;
+using host_protocol::PinDataType;
+using host_protocol::PinDirection;
+using host_protocol::PinProperties;
+using host_protocol::PinStatus;
+using two_export_framework::Pin;
+using two_export_framework::processTrampoline;
+
+namespace {
+
+constexpr float kVoltsPerUnit = 10.0f;
+// Single precision on purpose: stored patches were made with this exact factor.
+constexpr float kUnitsPerVolt = 0.1f;
+// Kept inputs after open: no ordinary input is ever ten times this, so the first processed
+// sample always evaluates.
+constexpr float kForgottenInput = -99.9f;
+
+const char kAboutText[] =
+    "Dalt-F Quorval v1.0\n"
+    "\n"
+    "Valid operands\n"
+    "+, -, *, /, %, ^, =, (, )\n"
+    "\n"
+    "Valid functions\n"
+    "sin, asin, sinh, cos, acos, cosh, tan, atan, tanh, exp, log, log10, sqrt, floor, ceil, abs, "
+    "hypot, rad, deg, sgn";
+
+struct PinDescription {
+    const char* name;
+    PinDirection direction;
+    PinDataType dataType;
+    const char* defaultValue;
+    const char* listText;
+};
+
+// Indexed by ExpressionPin.
+constexpr PinDescription kPinDescriptions[] = {
+    {"Function", PinDirection::Input, PinDataType::Text, "y = a + b + c + d", nullptr},
+    {"Process", PinDirection::Input, PinDataType::Enumeration, "0",
+     "Sample Rate=0,Sample Frames=1"},
+    {"a", PinDirection::Input, PinDataType::Stream, "0", nullptr},
+    {"b", PinDirection::Input, PinDataType::Stream, "0", nullptr},
+    {"c", PinDirection::Input, PinDataType::Stream, "0", nullptr},
+    {"d", PinDirection::Input, PinDataType::Stream, "0", nullptr},
+    {"Y", PinDirection::Output, PinDataType::Stream, nullptr, nullptr},
+};
+static_assert(std::size(kPinDescriptions) == kExpressionPinCount);
+
+constexpr ExpressionPin kInputStreamPins[] = {ExpressionPin::A, ExpressionPin::B, ExpressionPin::C,
+                                              ExpressionPin::D};
+
+constexpr int32_t pinIndex(ExpressionPin pin) {
+    return static_cast<int32_t>(pin);
+}
+
+// An input buffer as the process loops read it; a pin the host left without a buffer reads as
+// silence rather than through a null pointer.
+const float kSilence = 0.0f;
+
+struct InputStream {
+    const float* samples;
+    int32_t step;
+
+    float at(int32_t offset) const { return samples[offset * step]; }
+};
+
+InputStream inputStream(const float* buffer, int32_t start) {
+    return buffer != nullptr ? InputStream{buffer + start, 1} : InputStream{&kSilence, 0};
+}
+
+InputVolts samplesAt(const InputStream& a, const InputStream& b, const InputStream& c,
+                     const InputStream& d, int32_t offset) {
+    return {a.at(offset), b.at(offset), c.at(offset), d.at(offset)};
+}
+
+InputVolts toVolts(const InputVolts& samples) {
+    return {samples.a * kVoltsPerUnit, samples.b * kVoltsPerUnit, samples.c * kVoltsPerUnit,
+            samples.d * kVoltsPerUnit};
+}
+
+// The kept inputs are in volts and the samples are not: patches rely on this test as it has
+// always been, so an input stepping to exactly ten times its last evaluated sample keeps the
+// old value. A not-a-number on either side counts as unchanged.
+bool inputsChanged(const InputVolts& kept, const InputVolts& samples) {
+    return std::islessgreater(kept.a, samples.a) || std::islessgreater(kept.b, samples.b) ||
+           std::islessgreater(kept.c, samples.c) || std::islessgreater(kept.d, samples.d);
+}
+
+// The product is formed in double precision, then narrowed to the stream's single precision.
+float outputValue(double volts) {
+    return static_cast<float>(volts * static_cast<double>(kUnitsPerVolt));
+}
+
+}  // namespace
+
+ExpressionModule::ExpressionModule(host_protocol::HostCallback hostCallback, void* hostData)
+    : ModuleBase(hostCallback, hostData) {}
+
+bool ExpressionModule::getProperties(ModuleProperties* props) {
+    props->name = "Dalt-F Quorval";
+    props->id = "Dalt-F Quovral";
+    props->about = kAboutText;
+    return true;
+}
+
+bool ExpressionModule::getPinProperties(int32_t index, PinProperties* props) {
+    if (index < 0 || index >= kExpressionPinCount) return false;
+    void* const variables[] = {&functionText, &processMode, &inA, &inB, &inC, &inD, &outY};
+    static_assert(std::size(variables) == kExpressionPinCount);
+
+    const PinDescription& pin = kPinDescriptions[index];
+    props->name = pin.name;
+    props->direction = static_cast<int32_t>(pin.direction);
+    props->dataType = static_cast<int32_t>(pin.dataType);
+    props->defaultValue = pin.defaultValue;
+    props->listText = pin.listText;
+    props->variable = variables[index];
+    return true;
+}
+
+void ExpressionModule::open() {
+    keepInputs({kForgottenInput, kForgottenInput, kForgottenInput, kForgottenInput});
+    evaluator.variables().clearAllVariables();
+    ModuleBase::open();
+    setProcessFunction(processTrampoline<&ExpressionModule::processSamples>);
+}
+
+void ExpressionModule::pinChanged(Pin*) {
+    // A pin the host does not keep counts as Static.
+    const bool streaming = std::any_of(
+        std::begin(kInputStreamPins), std::end(kInputStreamPins), [this](ExpressionPin input) {
+            const Pin* pin = getPin(pinIndex(input));
+            return pin != nullptr && pin->status() > static_cast<int32_t>(PinStatus::OneShot);
+        });
+    const PinStatus outputStatus = streaming ? PinStatus::Streaming : PinStatus::OneShot;
+    if (Pin* output = getPin(pinIndex(ExpressionPin::Y))) {
+        output->transmitStatus(sampleClock(), static_cast<int32_t>(outputStatus));
+    }
+
+    if (!streaming) {
+        sleepCountdown = getBlockSize();
+        setProcessFunction(processTrampoline<&ExpressionModule::processUntilSleep>);
+        return;
+    }
+    switch (static_cast<ProcessMode>(processMode)) {
+        case ProcessMode::SampleRate:
+            setProcessFunction(processTrampoline<&ExpressionModule::processSamples>);
+            break;
+        case ProcessMode::SampleFrames:
+            setProcessFunction(processTrampoline<&ExpressionModule::processFrame>);
+            break;
+        default:
+            // A value the Process list does not offer keeps the current process function.
+            break;
+    }
+}
+
+void ExpressionModule::processSamples(int32_t start, int32_t count) noexcept {
+    if (count <= 0) return;
+    const InputStream a = inputStream(inA, start);
+    const InputStream b = inputStream(inB, start);
+    const InputStream c = inputStream(inC, start);
+    const InputStream d = inputStream(inD, start);
+    // Without an output buffer the module still evaluates, so its state stays the same.
+    float discarded = 0.0f;
+    float* const y = outY != nullptr ? outY + start : &discarded;
+    const int32_t yStep = outY != nullptr ? 1 : 0;
+
+    InputVolts kept = lastInputs();
+    float output = outputValue(result);
+    for (int32_t i = 0; i < count; ++i) {
+        const InputVolts samples = samplesAt(a, b, c, d, i);
+        if (inputsChanged(kept, samples)) {
+            kept = toVolts(samples);
+            output = outputValue(evaluate(kept));
+        }
+        y[i * yStep] = output;
+    }
+    keepInputs(kept);
+}
+
+void ExpressionModule::processFrame(int32_t start, int32_t count) noexcept {
+    if (count <= 0) return;
+    const InputVolts samples = samplesAt(inputStream(inA, start), inputStream(inB, start),
+                                         inputStream(inC, start), inputStream(inD, start), 0);
+    if (inputsChanged(lastInputs(), samples)) {
+        keepInputs(toVolts(samples));
+        evaluate(lastInputs());
+    }
+    // Every position of the call: positions left alone would replay an earlier block's samples.
+    if (outY != nullptr) std::fill_n(outY + start, count, outputValue(result));
+}
+
+void ExpressionModule::processUntilSleep(int32_t start, int32_t count) noexcept {
+    processSamples(start, count);
+    // Saturating, so a host that goes on calling long after the request, or that set a block
+    // size near the integer limits, keeps getting the request instead of an overflowed count.
+    const int64_t remaining = static_cast<int64_t>(sleepCountdown) - count;
+    sleepCountdown = static_cast<int32_t>(std::clamp<int64_t>(
+        remaining, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    if (sleepCountdown <= 0) callHost(HostOpcode::SleepRequest);
+}
+
+double ExpressionModule::evaluate(const InputVolts& volts) {
+    expression::VariableTable& variables = evaluator.variables();
+    variables.clearAllVariables();
+    variables.setVariable("a", volts.a);
+    variables.setVariable("b", volts.b);
+    variables.setVariable("c", volts.c);
+    variables.setVariable("d", volts.d);
+    // An erroneous text is not reported: `result` keeps the value the evaluation had reached.
+    evaluator.evaluateExpression(functionText, result);
+    return result;
+}
+
+void ExpressionModule::keepInputs(const InputVolts& volts) {
+    lastA = volts.a;
+    lastB = volts.b;
+    lastC = volts.c;
+    lastD = volts.d;
+}
+
+}  // namespace expression_module
