@@ -128,6 +128,16 @@ TEST(ClockStatus, OpenReportsBothOutputsOneShotAndStreamsUntilAChange) {
     EXPECT_EQ(rig.sleepRequests(), 0u);
 }
 
+// A host that runs blocks before it has opened the module and connected its streams gets no
+// output and no fault: the module streams from creation but has no buffers yet.
+TEST(ClockStatus, BlocksBeforeOpenAreSkipped) {
+    const host::SingleExportPlugin plugin(KESH_CLOCK_PATH);
+    const auto instance = plugin.create();
+    instance->process(0, 16);
+    instance->process(0, 0);
+    EXPECT_EQ(instance->calls().all().size(), 0u);
+}
+
 // A pin change with the given Freq at the change's sample: what both outputs report there,
 // and whether the module asks to sleep after one block's worth of samples.
 struct FreqStatusCase {

@@ -85,6 +85,16 @@ TEST(RandomStatus, OpenReportsOutputOneShotAtHostPosition) {
               std::vector<host::HostCall>{statusReport(RandomPin::Output, PinStatus::OneShot, 0)});
 }
 
+// A host that runs blocks before it has opened the module and connected its streams gets no
+// output and no fault: the module streams from creation but has no buffers yet.
+TEST(RandomStatus, BlocksBeforeOpenAreSkipped) {
+    const host::SingleExportPlugin plugin(KESH_RND_PATH);
+    const auto instance = plugin.create();
+    instance->process(0, 16);
+    instance->process(0, 0);
+    EXPECT_EQ(instance->calls().all().size(), 0u);
+}
+
 // A Gate status change with the given Level: the Output status reported at the change, and
 // whether the module asks to sleep once one block's worth of samples has passed.
 struct StatusCase {
