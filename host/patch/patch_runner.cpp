@@ -122,11 +122,6 @@ class RunningInstance {
         module_->close();
     }
 
-    // A run that stopped early still closes the module, while this object is whole.
-    ~RunningInstance() {
-        if (!module_->isClosed()) module_->close();
-    }
-
     RunningInstance(const RunningInstance&) = delete;
     RunningInstance& operator=(const RunningInstance&) = delete;
 
