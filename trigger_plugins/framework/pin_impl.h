@@ -16,9 +16,12 @@ void BasicPin<V>::init(Owner* pinOwner, int32_t pinIndex, int32_t pinDataType, v
     dataType = pinDataType;
     variable = pinVariable;
     status = static_cast<int32_t>(host_protocol::PinStatus::Static);
-    storage = value;
-    if (value != 0) {
-        variable = &storage;
+    // Clang 14 compiles this body for the clock copy too, which has no storage.
+    if constexpr (V == Variant::Standard) {
+        storage = value;
+        if (value != 0) {
+            variable = &storage;
+        }
     }
 }
 
