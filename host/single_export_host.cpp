@@ -12,7 +12,7 @@ std::unique_ptr<SingleExportInstance> SingleExportPlugin::create(
     const InstanceOptions& options) const {
     std::unique_ptr<SingleExportInstance> instance(new SingleExportInstance(library_, options));
     {
-        Instance::CreationScope scope(*instance);
+        SingleExportInstance::CreationScope scope(*instance);
         instance->record_ = main_(instance->callbackForModule());
     }
     instance->attach(instance->record_, "main");

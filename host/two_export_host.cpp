@@ -14,7 +14,7 @@ TwoExportPlugin::TwoExportPlugin(const std::string& path)
 std::unique_ptr<TwoExportInstance> TwoExportPlugin::create(const InstanceOptions& options) const {
     std::unique_ptr<TwoExportInstance> instance(new TwoExportInstance(library_, options));
     {
-        Instance::CreationScope scope(*instance);
+        TwoExportInstance::CreationScope scope(*instance);
         instance->record_ = makeModule_(0, 1, instance->callbackForModule(), options.hostData);
     }
     instance->attach(instance->record_, "makeModule");
