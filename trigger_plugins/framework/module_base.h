@@ -84,6 +84,8 @@ class BasicModuleBase {
 
     intptr_t callHost(host_protocol::HostOpcode opcode, int32_t index = 0, int32_t value = 0,
                       int32_t data = 0, float opt = 0.0f);
+    // False when the host gave a null callback: every host call then answers 0.
+    bool hasHostCallback() const { return hostCallback != nullptr; }
 
     // The Pin at `index`, or null when the index lies outside the pin table.
     Pin* getPin(int32_t index);

@@ -50,7 +50,7 @@ class BasicPin {
     }
 
     // The sample of this Stream pin at the owner's sample clock, found by asking the host where
-    // the buffer starts (host opcode 8). 0 when the pin has no buffer.
+    // the buffer starts (host opcode 8). 0 when the pin has no buffer or the host no callback.
     float currentSample() const;
 
     int32_t getStatus() const { return status; }

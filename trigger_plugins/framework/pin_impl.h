@@ -89,7 +89,9 @@ void BasicPin<V>::transmitStatus(uint32_t sampleClock, int32_t newStatus) {
 
 template <Variant V>
 float BasicPin<V>::currentSample() const {
-    if (owner == nullptr || variable == nullptr) {
+    // Without a host callback no buffer position can be asked for: the answer 0 would put the
+    // element at the absolute clock, past the host's buffer once the clock outgrows it.
+    if (owner == nullptr || variable == nullptr || !owner->hasHostCallback()) {
         return 0.0f;
     }
     const float* buffer = nullptr;
