@@ -52,6 +52,11 @@ class CompiledExpression {
     // Evaluation step `column` of the batch, as evaluate does it.
     bool evaluateColumn(int32_t column, double& result);
 
+    // Whether the latest evaluation step made here completed (a batch's steps all end alike).
+    bool latestStepCompleted() const {
+        return program_.exits[latestExit_].record.code == EvalErrorCode::None;
+    }
+
     // The last error raised by an evaluation here; zeroed (code None) until the first one.
     const ErrorRecord& errorRecord() const { return errorRecord_; }
 

@@ -104,6 +104,38 @@ float outputValue(double volts) {
     return static_cast<float>(volts * static_cast<double>(kUnitsPerVolt));
 }
 
+// The change test at `count` positions as if each of them were evaluated: true when every one
+// counts as changed against its predecessor (the first against `kept`); `kept` then holds the
+// inputs of the last one and the compiled expression's input columns those of each, in volts.
+// False, with `kept` unchanged, when some position keeps the held value. Written as passes over
+// the whole run, without early exits, so that they run as vector code.
+bool changedThroughout(const float* const (&samples)[4], int32_t count, InputVolts& kept,
+                       expression::CompiledExpression& compiled) {
+    float volts[4][expression::CompiledExpression::columnCount];
+    for (int32_t input = 0; input < 4; ++input) {
+        const float* const sample = samples[input];
+        float* const volt = volts[input];
+        double* const column = compiled.inputColumn(input);
+        for (int32_t k = 0; k < count; ++k) {
+            volt[k] = sample[k] * kVoltsPerUnit;
+            column[k] = volt[k];
+        }
+    }
+    // islessgreater's truth table, in a form that compiles to vector compares.
+    const auto differ = [](float x, float y) { return (x < y) | (x > y); };
+    int32_t unchanged =
+        inputsChanged(kept, {samples[0][0], samples[1][0], samples[2][0], samples[3][0]}) ? 0 : 1;
+    for (int32_t k = 1; k < count; ++k) {
+        const bool changed =
+            differ(volts[0][k - 1], samples[0][k]) | differ(volts[1][k - 1], samples[1][k]) |
+            differ(volts[2][k - 1], samples[2][k]) | differ(volts[3][k - 1], samples[3][k]);
+        unchanged += changed ? 0 : 1;
+    }
+    if (unchanged != 0) return false;
+    kept = {volts[0][count - 1], volts[1][count - 1], volts[2][count - 1], volts[3][count - 1]};
+    return true;
+}
+
 }  // namespace
 
 ExpressionModule::ExpressionModule(host_protocol::HostCallback hostCallback, void* hostData)
@@ -134,6 +166,7 @@ bool ExpressionModule::getPinProperties(int32_t index, PinProperties* props) {
 void ExpressionModule::open() {
     keepInputs({kForgottenInput, kForgottenInput, kForgottenInput, kForgottenInput});
     evaluator.variables().clearAllVariables();
+    compiledLast = false;
     ModuleBase::open();
     setProcessFunction(processTrampoline<&ExpressionModule::processSamples>);
 }
@@ -181,19 +214,38 @@ void ExpressionModule::processSamples(int32_t start, int32_t count) noexcept {
 
     InputVolts kept = lastInputs();
     float output = outputValue(result);
-    for (int32_t i = 0; i < count; ++i) {
-        const InputVolts samples = samplesAt(a, b, c, d, i);
-        if (inputsChanged(kept, samples)) {
-            kept = toVolts(samples);
-            output = outputValue(evaluate(kept));
+    prepareEvaluation();
+    // A run of positions that all count as changed is evaluated as one batch; any other run
+    // goes position by position.
+    const bool batches = compiledReady && inA != nullptr && inB != nullptr && inC != nullptr &&
+                         inD != nullptr && outY != nullptr;
+    for (int32_t i = 0; i < count;) {
+        const int32_t run = std::min(count - i, expression::CompiledExpression::columnCount);
+        if (batches) {
+            const int32_t at = start + i;
+            const float* const samples[4] = {inA + at, inB + at, inC + at, inD + at};
+            if (changedThroughout(samples, run, kept, compiled)) {
+                evaluateColumns(run, outY + at);
+                output = outputValue(result);
+                i += run;
+                continue;
+            }
         }
-        y[i * yStep] = output;
+        for (const int32_t end = i + run; i < end; ++i) {
+            const InputVolts samples = samplesAt(a, b, c, d, i);
+            if (inputsChanged(kept, samples)) {
+                kept = toVolts(samples);
+                output = outputValue(evaluate(kept));
+            }
+            y[i * yStep] = output;
+        }
     }
     keepInputs(kept);
 }
 
 void ExpressionModule::processFrame(int32_t start, int32_t count) noexcept {
     if (count <= 0) return;
+    prepareEvaluation();
     const InputVolts samples = samplesAt(inputStream(inA, start), inputStream(inB, start),
                                          inputStream(inC, start), inputStream(inD, start), 0);
     if (inputsChanged(lastInputs(), samples)) {
@@ -214,7 +266,19 @@ void ExpressionModule::processUntilSleep(int32_t start, int32_t count) noexcept 
     if (sleepCountdown <= 0) callHost(HostOpcode::SleepRequest);
 }
 
+// The text cannot change during a process call, so it is compared (and compiled when new) once
+// per call. A new text is compiled on this thread, in the instance's own fixed storage.
+void ExpressionModule::prepareEvaluation() {
+    compiledReady = compiled.prepare(functionText);
+}
+
 double ExpressionModule::evaluate(const InputVolts& volts) {
+    compiledLast = compiledReady;
+    if (compiledReady) {
+        const expression::StepInputs inputs = {volts.a, volts.b, volts.c, volts.d};
+        if (!compiled.evaluate(inputs, result)) compiledError = true;
+        return result;
+    }
     expression::VariableTable& variables = evaluator.variables();
     variables.clearAllVariables();
     variables.setVariable("a", volts.a);
@@ -222,8 +286,35 @@ double ExpressionModule::evaluate(const InputVolts& volts) {
     variables.setVariable("c", volts.c);
     variables.setVariable("d", volts.d);
     // An erroneous text is not reported: `result` keeps the value the evaluation had reached.
-    evaluator.evaluateExpression(functionText, result);
+    if (!evaluator.evaluateExpression(functionText, result)) compiledError = false;
     return result;
+}
+
+void ExpressionModule::evaluateColumns(int32_t count, float* y) {
+    compiledLast = true;
+    if (const double* results = compiled.evaluateColumns(count)) {
+        for (int32_t k = 0; k < count; ++k) y[k] = outputValue(results[k]);
+        result = results[count - 1];
+        if (!compiled.latestStepCompleted()) compiledError = true;
+        return;
+    }
+    // Some step divides by zero: each goes alone, so each gets its own running value.
+    for (int32_t k = 0; k < count; ++k) {
+        if (!compiled.evaluateColumn(k, result)) compiledError = true;
+        y[k] = outputValue(result);
+    }
+}
+
+const expression::ErrorRecord& ExpressionModule::lastError() const {
+    return compiledError ? compiled.errorRecord() : evaluator.errorRecord();
+}
+
+void ExpressionModule::latestVariables(expression::VariableTable& table) {
+    if (compiledLast) {
+        compiled.reproduceVariables(table);
+        return;
+    }
+    table = evaluator.variables();
 }
 
 void ExpressionModule::keepInputs(const InputVolts& volts) {

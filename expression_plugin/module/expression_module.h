@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "expression_plugin/evaluator/compiled_expression.h"
 #include "expression_plugin/evaluator/expression_evaluator.h"
 #include "expression_plugin/framework/module_base.h"
 #include "host_protocol/host_callback.h"
@@ -54,11 +55,22 @@ class ExpressionModule : public two_export_framework::ModuleBase {
     // every call once the countdown has run out.
     void processUntilSleep(int32_t start, int32_t count) noexcept;
 
+    // For tests and the project's host, between process calls: the last error an evaluation
+    // raised, and the variable table as the latest evaluation left it (as the interpreting
+    // evaluator would leave it, whichever way the value was reached).
+    const expression::ErrorRecord& lastError() const;
+    void latestVariables(expression::VariableTable& table);
+
   private:
-    // The evaluation step proper: the variable table is filled afresh with a to d and the
-    // Function text is interpreted into `result`, which it answers. Nothing else in the module
-    // evaluates, so a faster way to reach the same value belongs here alone.
+    // The evaluation step proper: the compiled Function text runs with a to d, or, for a text
+    // whose program does not fit, the variable table is filled afresh with a to d and the text
+    // is interpreted; either way into `result`, which it answers, to the same bits.
     double evaluate(const InputVolts& volts);
+    // Before the evaluation steps of a process call: the compiled form of the Function text.
+    void prepareEvaluation();
+    // The evaluation steps whose inputs stand in the compiled expression's first `count`
+    // columns, made at once; y[k] gets the output value of step k.
+    void evaluateColumns(int32_t count, float* y);
 
     InputVolts lastInputs() const { return {lastA, lastB, lastC, lastD}; }
     void keepInputs(const InputVolts& volts);
@@ -82,6 +94,11 @@ class ExpressionModule : public two_export_framework::ModuleBase {
 
     // This instance's own evaluator and variable table: instances never see each other's values.
     expression::ExpressionEvaluator evaluator;
+    // The Function text compiled once; texts whose program does not fit go to `evaluator`.
+    expression::CompiledExpression compiled;
+    bool compiledReady = false;  // the text of the current process call is compiled
+    bool compiledLast = false;   // the latest evaluation ran compiled
+    bool compiledError = false;  // the latest error was raised by a compiled evaluation
 };
 
 }  // namespace expression_module
