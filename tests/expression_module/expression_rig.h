@@ -23,12 +23,6 @@ constexpr int32_t pinIndex(ExpressionPin pin) {
     return static_cast<int32_t>(pin);
 }
 
-// Y for an expression value in volts: the value times the single-precision 0.1, formed in double
-// precision and narrowed to the stream's single precision.
-inline float outputFor(double volts) {
-    return static_cast<float>(volts * static_cast<double>(0.1f));
-}
-
 // The loaded library, shared by every rig of the test program.
 const host::TwoExportPlugin& daltQuorval();
 
