@@ -7,14 +7,22 @@
 
 namespace expression {
 
+// With two not-a-numbers, which one a sum or product carries is left open by IEEE arithmetic,
+// and compilers swap the operands of + and * as they please, so the same source could give
+// different bits from build to build and from scalar to vector code. The left operand wins here
+// (quieted), as it does on x86 for operands in source order.
+inline double leftNotANumberOr(double a, double value) {
+    return a != a ? a + a : value;
+}
+
 inline double add(double a, double b) {
-    return a + b;
+    return leftNotANumberOr(a, a + b);
 }
 inline double subtract(double a, double b) {
     return a - b;
 }
 inline double multiply(double a, double b) {
-    return a * b;
+    return leftNotANumberOr(a, a * b);
 }
 inline double divide(double a, double b) {
     return a / b;

@@ -55,6 +55,14 @@ const char* const namedTexts[] = {
     "a b",
     "2 3 #",
     "1 + 2 #",
+    // Two not-a-numbers of opposite signs meeting in each operation (a and c in one step)
+    "a + c",
+    "c + a",
+    "a * c",
+    "c * a",
+    "a - c",
+    "c / a",
+    "(a + c) * (c * a) - (c + a)",
     // Run-time division by zero, and the running value it leaves
     "a / b",
     "a % b",
