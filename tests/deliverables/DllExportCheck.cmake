@@ -10,7 +10,8 @@
 #   add_dll_export_test(dalt_quorval EXPORTS getModuleProperties makeModule)
 include_guard(GLOBAL)
 
-set(DLL_EXPORT_CHECK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/check_dll_exports.cmake)
+# Cached: the guard below skips later includes, whose directories would not see a plain variable.
+set(DLL_EXPORT_CHECK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/check_dll_exports.cmake CACHE INTERNAL "")
 
 function(add_dll_export_test target)
     if(NOT WIN32)
