@@ -37,6 +37,8 @@ class ModuleBase {
     // onDataEvent; type 21: runs the ModuleRoutine at code address data3; others: nothing.
     virtual void handleEvent(host_protocol::ModuleEvent* event);
     // Who calls: the record's dispatcher. Answers per opcode; 0 for opcodes this form ignores.
+    // Opcode 13 rewrites the one ProcessFunctionInfo that all instances of the library share:
+    // the host reads it before asking again and never sends opcode 13 from two threads at once.
     virtual intptr_t dispatch(int32_t opcode, int32_t index, int32_t value, void* ptr, float opt);
     // Who calls: dispatcher opcode 0. The default builds the pin table.
     virtual void open();
