@@ -3,6 +3,7 @@
 // never got it: "ignored" means the outputs stay identical, sample for sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -14,6 +15,25 @@
 #include "host_protocol/module_event.h"
 #include "tests/reliability/patched_instance.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define RELIABILITY_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RELIABILITY_ASAN 1
+#endif
+#endif
+
+#if defined(RELIABILITY_ASAN)
+// An allocation that cannot be served answers null, as it does without the sanitizer.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#endif
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
+
 namespace reliability {
 namespace {
 
@@ -23,6 +43,32 @@ using host_protocol::ModuleEvent;
 using host_protocol::PinStatus;
 
 constexpr int kBlocks = 8;
+
+// Makes allocations of many gigabytes fail for its lifetime, whatever the machine's memory and
+// overcommit policy. On the 32-bit targets they fail anyway: the size does not fit the address
+// space. Under AddressSanitizer (which reserves a vast address space of its own) the allocator
+// is told to answer null instead, below.
+class AddressSpaceLimit {
+  public:
+#if defined(__linux__) && !defined(RELIABILITY_ASAN) && INTPTR_MAX == INT64_MAX
+    AddressSpaceLimit() {
+        getrlimit(RLIMIT_AS, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = std::min<rlim_t>(saved_.rlim_max, rlim_t{16} << 30);
+        setrlimit(RLIMIT_AS, &limited);
+    }
+    ~AddressSpaceLimit() {
+        setrlimit(RLIMIT_AS, &saved_);
+    }
+
+  private:
+    rlimit saved_{};
+#else
+    AddressSpaceLimit() = default;
+#endif
+    AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+    AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+};
 
 struct BadEvent {
     const char* name;
@@ -114,6 +160,24 @@ TEST_P(LibraryTest, RunsWithoutHostCallback) {
         }
     }
     EXPECT_TRUE(instance->calls().all().empty());
+    EXPECT_EQ(instance->close(), 1);
+}
+
+// A host that keeps more pins than memory can hold: the pin table cannot be allocated, the
+// open fails without pins, and the module still processes, takes events and closes.
+TEST_P(LibraryTest, OpenWithoutMemoryForThePinTable) {
+    const Library library = GetParam();
+    auto instance = createInstance(library);
+    instance->setPinCount(std::numeric_limits<int32_t>::max());
+    {
+        [[maybe_unused]] const AddressSpaceLimit limit;
+        patch(*instance, library);
+    }
+    for (int block = 0; block < 4; ++block) {
+        instance->sendStatus(block, PinStatus::OneShot);
+        instance->process(0, kBlock);
+        ASSERT_TRUE(outputsFollowRule(*instance, library, 0, kBlock)) << "block " << block;
+    }
     EXPECT_EQ(instance->close(), 1);
 }
 

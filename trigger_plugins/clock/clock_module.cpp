@@ -109,8 +109,12 @@ void ClockModule::restartCycle() {
 void ClockModule::open() {
     ModuleBase::open();
     restartCycle();
-    getPin(index(ClockPin::Clock))->transmitStatus(sampleClock(), PinStatus::OneShot);
-    getPin(index(ClockPin::Impulse))->transmitStatus(sampleClock(), PinStatus::OneShot);
+    // A pin table that could not be allocated leaves no pins to report on.
+    for (ClockPin output : {ClockPin::Clock, ClockPin::Impulse}) {
+        if (Pin* pin = getPin(index(output))) {
+            pin->transmitStatus(sampleClock(), PinStatus::OneShot);
+        }
+    }
 }
 
 void ClockModule::pinChanged(Pin*) {

@@ -83,7 +83,10 @@ void SeededRandomModule::open() {
     previousGate = 0.0f;
     seedPending = true;
     clockSeed = millisecondsSinceLoad();
-    getPin(index(RandomPin::Output))->transmitStatus(sampleClock(), PinStatus::OneShot);
+    // A pin table that could not be allocated leaves no pin to report on.
+    if (Pin* outputPin = getPin(index(RandomPin::Output))) {
+        outputPin->transmitStatus(sampleClock(), PinStatus::OneShot);
+    }
 }
 
 void SeededRandomModule::pinChanged(Pin*) {
