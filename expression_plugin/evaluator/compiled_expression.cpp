@@ -73,6 +73,34 @@ bool CompiledExpression::evaluateColumn(int32_t column, double& result) {
     return program_.exits[exit].record.code == EvalErrorCode::None;
 }
 
+const double* CompiledExpression::evaluateSamples(const float* const (&samples)[programInputCount],
+                                                  float scale, int32_t count) {
+    for (int32_t i = 0; i < programInputCount; ++i) samples_[i] = samples[i];
+    scale_ = scale;
+    const int32_t exit = run(0, count);
+    for (int32_t i = 0; i < programInputCount; ++i) samples_[i] = nullptr;
+    // The input columns are filled only now, and only where something reads them afterwards:
+    // the steps one at a time, a result that is an input, the latest step's inputs.
+    const int32_t filled = exit == batchAbandoned ? count : 1;
+    const int32_t from = exit == batchAbandoned ? 0 : count - 1;
+    for (int32_t i = 0; i < programInputCount; ++i) {
+        for (int32_t k = from; k < from + filled; ++k) {
+            registers_[i][k] = samples[i][k] * scale;
+        }
+    }
+    if (exit == batchAbandoned) {
+        return nullptr;
+    }
+    const uint8_t resultRegister = program_.exits[exit].resultRegister;
+    if (resultRegister < programInputCount) {
+        for (int32_t k = 0; k < count; ++k) {
+            registers_[resultRegister][k] = samples[resultRegister][k] * scale;
+        }
+    }
+    endStep(count - 1, exit);
+    return registers_[resultRegister];
+}
+
 const double* CompiledExpression::evaluateColumns(int32_t count) {
     const int32_t exit = run(0, count);
     if (exit == batchAbandoned) {
@@ -94,46 +122,83 @@ void CompiledExpression::endStep(int32_t column, int32_t exit) {
     }
 }
 
+namespace {
+
+// Where an instruction reads its operands from: a register's column, or, while a batch runs
+// on scaled samples, an input's samples scaled in single precision and widened.
+struct RegisterColumn {
+    const double* values;
+    double operator()(int32_t k) const { return values[k]; }
+};
+struct ScaledSamples {
+    const float* samples;
+    float scale;
+    double operator()(int32_t k) const { return samples[k] * scale; }
+};
+
+}  // namespace
+
+// Calls `loop` with the two operand readers of `instruction`.
+template <class Loop>
+void CompiledExpression::withOperands(const ProgramInstruction& instruction, Loop loop) const {
+    const auto column = [this](uint8_t reg) { return RegisterColumn{registers_[reg]}; };
+    const auto scaled = [this](uint8_t reg) { return ScaledSamples{samples_[reg], scale_}; };
+    const bool leftScaled = samples_[0] != nullptr && instruction.left < programInputCount;
+    const bool rightScaled = samples_[0] != nullptr && instruction.right < programInputCount;
+    if (leftScaled && rightScaled) {
+        loop(scaled(instruction.left), scaled(instruction.right));
+    } else if (leftScaled) {
+        loop(scaled(instruction.left), column(instruction.right));
+    } else if (rightScaled) {
+        loop(column(instruction.left), scaled(instruction.right));
+    } else {
+        loop(column(instruction.left), column(instruction.right));
+    }
+}
+
 // Each instruction runs over the whole batch before the next one starts, so the dispatch is paid
 // once per batch and the loops are plain array arithmetic. Every operation is the evaluator's own.
 int32_t CompiledExpression::run(int32_t first, int32_t last) {
     for (const ProgramInstruction* instruction = program_.instructions;; ++instruction) {
         double* const target = registers_[instruction->target];
-        const double* const left = registers_[instruction->left];
-        const double* const right = registers_[instruction->right];
+        const auto apply = [&](auto operation) {
+            withOperands(*instruction, [&](auto left, auto right) {
+                for (int32_t k = first; k < last; ++k) target[k] = operation(left(k), right(k));
+            });
+        };
         switch (instruction->opcode) {
             case ProgramOpcode::Add:
-                for (int32_t k = first; k < last; ++k) target[k] = add(left[k], right[k]);
+                apply([](double left, double right) { return add(left, right); });
                 break;
             case ProgramOpcode::Subtract:
-                for (int32_t k = first; k < last; ++k) target[k] = subtract(left[k], right[k]);
+                apply([](double left, double right) { return subtract(left, right); });
                 break;
             case ProgramOpcode::Multiply:
-                for (int32_t k = first; k < last; ++k) target[k] = multiply(left[k], right[k]);
+                apply([](double left, double right) { return multiply(left, right); });
                 break;
             case ProgramOpcode::Divide:
-                for (int32_t k = first; k < last; ++k) target[k] = divide(left[k], right[k]);
+                apply([](double left, double right) { return divide(left, right); });
                 break;
             case ProgramOpcode::Modulo:
-                for (int32_t k = first; k < last; ++k) target[k] = modulo(left[k], right[k]);
+                apply([](double left, double right) { return modulo(left, right); });
                 break;
             case ProgramOpcode::Power:
-                for (int32_t k = first; k < last; ++k) target[k] = power(left[k], right[k]);
+                apply([](double left, double right) { return power(left, right); });
                 break;
             case ProgramOpcode::Negate:
-                for (int32_t k = first; k < last; ++k) target[k] = negate(left[k]);
+                apply([](double operand, double) { return negate(operand); });
                 break;
-            case ProgramOpcode::Call: {
-                const MathFunction function = instruction->function;
-                for (int32_t k = first; k < last; ++k) {
-                    const double arguments[2] = {left[k], right[k]};
-                    target[k] = function(arguments);
-                }
+            case ProgramOpcode::Call:
+                apply([function = instruction->function](double left, double right) {
+                    const double arguments[2] = {left, right};
+                    return function(arguments);
+                });
                 break;
-            }
             case ProgramOpcode::CheckDivisor: {
                 bool zero = false;
-                for (int32_t k = first; k < last; ++k) zero |= isZeroDivisor(left[k]);
+                withOperands(*instruction, [&](auto divisor, auto) {
+                    for (int32_t k = first; k < last; ++k) zero |= isZeroDivisor(divisor(k));
+                });
                 if (zero) {
                     return last - first == 1 ? instruction->exit : batchAbandoned;
                 }

@@ -49,6 +49,11 @@ class CompiledExpression {
     // recorded nothing, when a step of the batch would end in a division by zero: the caller
     // then evaluates the steps one at a time with evaluateColumn, in order.
     const double* evaluateColumns(int32_t count);
+    // The same for a batch whose inputs are single-precision samples: the input of step k is
+    // samples[input][k] × scale in single precision, widened. Null as above, and the input
+    // columns then hold the steps' inputs for evaluateColumn.
+    const double* evaluateSamples(const float* const (&samples)[programInputCount], float scale,
+                                  int32_t count);
     // Evaluation step `column` of the batch, as evaluate does it.
     bool evaluateColumn(int32_t column, double& result);
 
@@ -71,6 +76,8 @@ class CompiledExpression {
     // Runs the program over columns [first, last) and answers the exit they end at; with more
     // than one column, batchAbandoned when a divisor check fails in any of them.
     int32_t run(int32_t first, int32_t last);
+    template <class Loop>
+    void withOperands(const ProgramInstruction& instruction, Loop loop) const;
     // The step in `column` ended at `exit`: keep what reproducing it needs.
     void endStep(int32_t column, int32_t exit);
     void rebuildTable(VariableTable& table);
@@ -90,6 +97,9 @@ class CompiledExpression {
     VariableTable settledTable_;
 
     alignas(64) double registers_[programRegisterCount][columnCount] = {};
+    // Set while evaluateSamples runs: the inputs are read from here instead of registers 0 to 3.
+    const float* samples_[programInputCount] = {};
+    float scale_ = 1.0f;
 };
 
 }  // namespace expression

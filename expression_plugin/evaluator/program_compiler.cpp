@@ -512,7 +512,7 @@ bool ProgramCompiler::assemble(ExpressionProgram& program) {
 
 // Inputs keep registers 0 to 3, each distinct constant (by its bits) gets a register of its
 // own, and computed values share the rest: a register is free again after its value's last
-// reader, which may write its own value into it.
+// reader.
 bool ProgramCompiler::allocateRegisters(ExpressionProgram& program) {
     uint64_t freeRegisters = ~uint64_t{0} << programInputCount;
     program.constantCount = 0;
@@ -543,6 +543,16 @@ bool ProgramCompiler::allocateRegisters(ExpressionProgram& program) {
 
     for (int32_t i = 0; i < instructionCount_; ++i) {
         const Instruction& instruction = instructions_[i];
+        // The target never shares a register with an operand of its own instruction, so the
+        // batch loops see disjoint arrays and run as vector code.
+        if (hasTarget(instruction.opcode) && lastUse_[instruction.target] != notUsed) {
+            if (freeRegisters == 0) {
+                return false;
+            }
+            const int32_t reg = std::countr_zero(freeRegisters);
+            freeRegisters &= ~(uint64_t{1} << reg);
+            register_[instruction.target] = static_cast<int16_t>(reg);
+        }
         Value reads[3];
         const int32_t readCount = readsOf(instruction, reads);
         for (int32_t r = 0; r < readCount; ++r) {
@@ -551,15 +561,6 @@ bool ProgramCompiler::allocateRegisters(ExpressionProgram& program) {
                 freeRegisters |= uint64_t{1} << register_[reads[r]];
             }
         }
-        if (!hasTarget(instruction.opcode) || lastUse_[instruction.target] == notUsed) {
-            continue;
-        }
-        if (freeRegisters == 0) {
-            return false;
-        }
-        const int32_t reg = std::countr_zero(freeRegisters);
-        freeRegisters &= ~(uint64_t{1} << reg);
-        register_[instruction.target] = static_cast<int16_t>(reg);
     }
 
     int32_t used = programInputCount;

@@ -105,34 +105,25 @@ float outputValue(double volts) {
 }
 
 // The change test at `count` positions as if each of them were evaluated: true when every one
-// counts as changed against its predecessor (the first against `kept`); `kept` then holds the
-// inputs of the last one and the compiled expression's input columns those of each, in volts.
-// False, with `kept` unchanged, when some position keeps the held value. Written as passes over
-// the whole run, without early exits, so that they run as vector code.
-bool changedThroughout(const float* const (&samples)[4], int32_t count, InputVolts& kept,
-                       expression::CompiledExpression& compiled) {
-    float volts[4][expression::CompiledExpression::columnCount];
-    for (int32_t input = 0; input < 4; ++input) {
-        const float* const sample = samples[input];
-        float* const volt = volts[input];
-        double* const column = compiled.inputColumn(input);
-        for (int32_t k = 0; k < count; ++k) {
-            volt[k] = sample[k] * kVoltsPerUnit;
-            column[k] = volt[k];
-        }
-    }
+// counts as changed against its predecessor (the first against `kept`), and `kept` then holds
+// the inputs of the last one in volts. False, with `kept` unchanged, when some position keeps
+// the held value. One pass without early exits, so that it runs as vector code.
+bool changedThroughout(const float* const (&samples)[4], int32_t count, InputVolts& kept) {
     // islessgreater's truth table, in a form that compiles to vector compares.
     const auto differ = [](float x, float y) { return (x < y) | (x > y); };
+    const auto volts = [&samples](int32_t input, int32_t k) {
+        return samples[input][k] * kVoltsPerUnit;
+    };
     int32_t unchanged =
         inputsChanged(kept, {samples[0][0], samples[1][0], samples[2][0], samples[3][0]}) ? 0 : 1;
     for (int32_t k = 1; k < count; ++k) {
         const bool changed =
-            differ(volts[0][k - 1], samples[0][k]) | differ(volts[1][k - 1], samples[1][k]) |
-            differ(volts[2][k - 1], samples[2][k]) | differ(volts[3][k - 1], samples[3][k]);
+            differ(volts(0, k - 1), samples[0][k]) | differ(volts(1, k - 1), samples[1][k]) |
+            differ(volts(2, k - 1), samples[2][k]) | differ(volts(3, k - 1), samples[3][k]);
         unchanged += changed ? 0 : 1;
     }
     if (unchanged != 0) return false;
-    kept = {volts[0][count - 1], volts[1][count - 1], volts[2][count - 1], volts[3][count - 1]};
+    kept = {volts(0, count - 1), volts(1, count - 1), volts(2, count - 1), volts(3, count - 1)};
     return true;
 }
 
@@ -224,8 +215,8 @@ void ExpressionModule::processSamples(int32_t start, int32_t count) noexcept {
         if (batches) {
             const int32_t at = start + i;
             const float* const samples[4] = {inA + at, inB + at, inC + at, inD + at};
-            if (changedThroughout(samples, run, kept, compiled)) {
-                evaluateColumns(run, outY + at);
+            if (changedThroughout(samples, run, kept)) {
+                evaluateSamples(samples, run, outY + at);
                 output = outputValue(result);
                 i += run;
                 continue;
@@ -290,9 +281,9 @@ double ExpressionModule::evaluate(const InputVolts& volts) {
     return result;
 }
 
-void ExpressionModule::evaluateColumns(int32_t count, float* y) {
+void ExpressionModule::evaluateSamples(const float* const (&samples)[4], int32_t count, float* y) {
     compiledLast = true;
-    if (const double* results = compiled.evaluateColumns(count)) {
+    if (const double* results = compiled.evaluateSamples(samples, kVoltsPerUnit, count)) {
         for (int32_t k = 0; k < count; ++k) y[k] = outputValue(results[k]);
         result = results[count - 1];
         if (!compiled.latestStepCompleted()) compiledError = true;

@@ -68,9 +68,9 @@ class ExpressionModule : public two_export_framework::ModuleBase {
     double evaluate(const InputVolts& volts);
     // Before the evaluation steps of a process call: the compiled form of the Function text.
     void prepareEvaluation();
-    // The evaluation steps whose inputs stand in the compiled expression's first `count`
-    // columns, made at once; y[k] gets the output value of step k.
-    void evaluateColumns(int32_t count, float* y);
+    // The evaluation steps of `count` positions whose samples of a to d start at `samples`,
+    // made at once with the compiled text; y[k] gets the output value of step k.
+    void evaluateSamples(const float* const (&samples)[4], int32_t count, float* y);
 
     InputVolts lastInputs() const { return {lastA, lastB, lastC, lastD}; }
     void keepInputs(const InputVolts& volts);
