@@ -1,5 +1,6 @@
 #include "expression_plugin/evaluator/compiled_expression.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "expression_plugin/evaluator/operations.h"
@@ -189,10 +190,20 @@ int32_t CompiledExpression::run(int32_t first, int32_t last) {
                 apply([](double operand, double) { return negate(operand); });
                 break;
             case ProgramOpcode::Call:
-                apply([function = instruction->function](double left, double right) {
-                    const double arguments[2] = {left, right};
-                    return function(arguments);
-                });
+                switch (instruction->kernel) {
+                    case CallKernel::Absolute:
+                        apply([](double argument, double) { return std::fabs(argument); });
+                        break;
+                    case CallKernel::SquareRoot:
+                        apply([](double argument, double) { return std::sqrt(argument); });
+                        break;
+                    case CallKernel::TableEntry:
+                        apply([function = instruction->function](double left, double right) {
+                            const double arguments[2] = {left, right};
+                            return function(arguments);
+                        });
+                        break;
+                }
                 break;
             case ProgramOpcode::CheckDivisor: {
                 bool zero = false;

@@ -36,12 +36,21 @@ enum class ProgramOpcode : uint8_t {
     Finish = 9,        // ends at `exit`
 };
 
+// How a Call runs a batch: through the function table's entry, or, for the functions that are
+// a single standard operation, as that operation inline (the same bits, in vector code).
+enum class CallKernel : uint8_t {
+    TableEntry = 0,
+    Absolute = 1,    // "abs": std::fabs
+    SquareRoot = 2,  // "sqrt": std::sqrt
+};
+
 struct ProgramInstruction {
     ProgramOpcode opcode;
     uint8_t target;
     uint8_t left;
     uint8_t right;
-    int16_t exit;  // CheckDivisor and Finish: index into the program's exits
+    CallKernel kernel;  // Call only
+    int16_t exit;       // CheckDivisor and Finish: index into the program's exits
     MathFunction function;
 };
 

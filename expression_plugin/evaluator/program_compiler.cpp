@@ -67,6 +67,13 @@ double fold(ProgramOpcode opcode, double left, double right) {
     }
 }
 
+// The functions whose table entry is exactly one standard operation on its argument.
+CallKernel callKernel(const char* name) {
+    if (std::strcmp(name, "abs") == 0) return CallKernel::Absolute;
+    if (std::strcmp(name, "sqrt") == 0) return CallKernel::SquareRoot;
+    return CallKernel::TableEntry;
+}
+
 }  // namespace
 
 // --- Entry and the two ways out of a walk ----------------------------------------------------
@@ -346,6 +353,7 @@ void ProgramCompiler::evalFunctionCall(Value& location) {
         return;
     }
     location = emit(ProgramOpcode::Call, arguments[0], right, entry->function);
+    instructions_[instructionCount_ - 1].kernel = callKernel(entry->name);
 }
 
 // --- Values, instructions, exits and table events --------------------------------------------
@@ -364,7 +372,8 @@ ProgramCompiler::Value ProgramCompiler::emit(ProgramOpcode opcode, Value left, V
         doesNotFit();
     }
     const Value target = hasTarget(opcode) ? newValue(ValueKind::Computed, 0.0) : zero_;
-    instructions_[instructionCount_++] = {opcode, target, left, right, -1, function};
+    instructions_[instructionCount_++] = {
+        opcode, target, left, right, -1, function, CallKernel::TableEntry};
     return target;
 }
 
@@ -491,6 +500,7 @@ bool ProgramCompiler::assemble(ExpressionProgram& program) {
                                          static_cast<uint8_t>(register_[from.target]),
                                          static_cast<uint8_t>(register_[from.left]),
                                          static_cast<uint8_t>(register_[from.right]),
+                                         from.kernel,
                                          from.exit,
                                          from.function};
     }

@@ -45,6 +45,7 @@ class ProgramCompiler {
         Value right;
         int16_t exit;
         MathFunction function;
+        CallKernel kernel;
     };
     struct Exit {
         ErrorRecord record;
