@@ -9,6 +9,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host_protocol/dispatcher_opcodes.h"
@@ -38,7 +39,6 @@ namespace reliability {
 namespace {
 
 using host_protocol::DispatcherOpcode;
-using host_protocol::EventType;
 using host_protocol::ModuleEvent;
 using host_protocol::PinStatus;
 
@@ -47,7 +47,7 @@ constexpr int kBlocks = 8;
 // Makes allocations of many gigabytes fail for its lifetime, whatever the machine's memory and
 // overcommit policy. On the 32-bit targets they fail anyway: the size does not fit the address
 // space. Under AddressSanitizer (which reserves a vast address space of its own) the allocator
-// is told to answer null instead, below.
+// is told to answer null instead (above).
 class AddressSpaceLimit {
   public:
 #if defined(__linux__) && !defined(RELIABILITY_ASAN) && INTPTR_MAX == INT64_MAX
