@@ -136,7 +136,7 @@ class Binder {
         bound_.blockSize = patch_.blockSize;
         bound_.sampleCount = uint64_t(std::llround(patch_.duration * patch_.sampleRate));
         if (bound_.sampleCount == 0) throw PatchError("duration", "shorter than one sample");
-        for (const InstanceSpec& spec : patch_.instances) bindInstance(spec);
+        for (const InstanceSpec& entry : patch_.instances) bindInstance(entry);
         for (const ConnectionSpec& connection : patch_.connections) bindConnection(connection);
         orderInstances();
         for (const ChangeSpec& change : patch_.changes) bindChange(change);
@@ -148,12 +148,12 @@ class Binder {
     }
 
   private:
-    std::shared_ptr<const LoadedPlugin> plugin(const InstanceSpec& spec) {
-        auto cached = plugins_.find(spec.plugin);
+    std::shared_ptr<const LoadedPlugin> plugin(const InstanceSpec& entry) {
+        auto cached = plugins_.find(entry.plugin);
         if (cached != plugins_.end()) return cached->second;
-        std::string where = spec.where + ".plugin";
+        std::string where = entry.where + ".plugin";
         try {
-            return plugins_[spec.plugin] = loadPlugin_(spec.plugin);
+            return plugins_[entry.plugin] = loadPlugin_(entry.plugin);
         } catch (const PatchError& error) {
             throw PatchError(where, error.what());
         } catch (const host::LoadError& error) {
@@ -161,17 +161,17 @@ class Binder {
         }
     }
 
-    void bindInstance(const InstanceSpec& spec) {
-        if (indexByName_.contains(spec.name))
-            throw PatchError(spec.where, "a second instance named " + quoted(spec.name));
+    void bindInstance(const InstanceSpec& entry) {
+        if (indexByName_.contains(entry.name))
+            throw PatchError(entry.where, "a second instance named " + quoted(entry.name));
         BoundInstance instance;
-        instance.name = spec.name;
-        instance.plugin = plugin(spec);
+        instance.name = entry.name;
+        instance.plugin = plugin(entry);
         const ModuleDescription& module = instance.plugin->description();
         for (const PinDescription& pin : module.pins)
             instance.initialValues.push_back(defaultValue(pin));
         instance.connected.assign(module.pins.size(), false);
-        for (const PinSetting& setting : spec.settings) {
+        for (const PinSetting& setting : entry.settings) {
             const PinDescription& pin = describedPin(module, setting.pin, setting.where);
             if (!pin.isInput())
                 throw PatchError(setting.where,
@@ -180,7 +180,7 @@ class Binder {
                 inputValue(setting.value, pin, patch_.sampleRate, setting.where);
             setPlaces_[{bound_.instances.size(), pin.index}] = setting.where;
         }
-        indexByName_[spec.name] = bound_.instances.size();
+        indexByName_[entry.name] = bound_.instances.size();
         bound_.instances.push_back(std::move(instance));
     }
 
@@ -205,28 +205,28 @@ class Binder {
         return bound_.instances[pin.instance].plugin->description().pins[size_t(pin.pin)];
     }
 
-    void bindConnection(const ConnectionSpec& spec) {
-        BoundPin from = resolve(spec.from);
-        BoundPin to = resolve(spec.to);
+    void bindConnection(const ConnectionSpec& entry) {
+        BoundPin from = resolve(entry.from);
+        BoundPin to = resolve(entry.to);
         const PinDescription& source = pinOf(from);
         const PinDescription& target = pinOf(to);
         if (source.isInput())
-            throw PatchError(spec.from.where,
-                             spec.from.text() + " is an input; a connection starts at an output");
+            throw PatchError(entry.from.where,
+                             entry.from.text() + " is an input; a connection starts at an output");
         if (!target.isInput())
-            throw PatchError(spec.to.where,
-                             spec.to.text() + " is an output; a connection must end at an input");
+            throw PatchError(entry.to.where,
+                             entry.to.text() + " is an output; a connection must end at an input");
         if (!source.isStream() || !target.isStream())
-            throw PatchError(spec.where, "only stream pins can be connected");
+            throw PatchError(entry.where, "only stream pins can be connected");
         BoundInstance& instance = bound_.instances[to.instance];
         if (auto set = setPlaces_.find({to.instance, to.pin}); set != setPlaces_.end())
-            throw PatchError(spec.to.where, spec.to.text() + " is already set at " + set->second +
+            throw PatchError(entry.to.where, entry.to.text() + " is already set at " + set->second +
                                                 "; an input takes a value or a connection");
         if (instance.connected[size_t(to.pin)])
-            throw PatchError(spec.to.where, spec.to.text() + " is already connected");
+            throw PatchError(entry.to.where, entry.to.text() + " is already connected");
         instance.connected[size_t(to.pin)] = true;
         bound_.connections.push_back({from, to});
-        connectionPlaces_.push_back(spec.where);
+        connectionPlaces_.push_back(entry.where);
     }
 
     // Upstream before downstream; among instances free to go, the order of the file.
@@ -301,22 +301,22 @@ class Binder {
         return bound_.instances[pin.instance].name + "." + pinOf(pin).name;
     }
 
-    void bindChange(const ChangeSpec& spec) {
-        BoundPin target = resolve(spec.pin);
+    void bindChange(const ChangeSpec& entry) {
+        BoundPin target = resolve(entry.pin);
         const PinDescription& pin = pinOf(target);
         if (!pin.isInput())
-            throw PatchError(spec.pin.where,
-                             spec.pin.text() + " is an output and cannot be changed");
+            throw PatchError(entry.pin.where,
+                             entry.pin.text() + " is an output and cannot be changed");
         if (bound_.instances[target.instance].connected[size_t(pin.index)])
-            throw PatchError(spec.pin.where,
-                             spec.pin.text() + " is driven by a connection and cannot be changed");
-        auto sample = uint64_t(std::llround(spec.at * patch_.sampleRate));
+            throw PatchError(entry.pin.where,
+                             entry.pin.text() + " is driven by a connection and cannot be changed");
+        auto sample = uint64_t(std::llround(entry.at * patch_.sampleRate));
         if (sample >= bound_.sampleCount)
-            throw PatchError(spec.where + ".at", "lies at or after the end of the patch (" +
+            throw PatchError(entry.where + ".at", "lies at or after the end of the patch (" +
                                                      formatNumber(patch_.duration) + " s)");
-        InputValue value = inputValue(spec.value, pin, patch_.sampleRate, spec.where + ".value");
-        std::string label = spec.pin.text() + " = " + describeValue(value);
-        bound_.changes.push_back({sample, target, std::move(value), label, spec.where});
+        InputValue value = inputValue(entry.value, pin, patch_.sampleRate, entry.where + ".value");
+        std::string label = entry.pin.text() + " = " + describeValue(value);
+        bound_.changes.push_back({sample, target, std::move(value), label, entry.where});
     }
 
     void bindRecord(const PinRef& ref) {

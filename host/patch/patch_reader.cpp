@@ -108,30 +108,30 @@ GeneratorSpec readGenerator(const Json& object, const std::string& where,
     rejectUnknownKeys(
         object, where,
         {"signal", "frequency", "amplitude", "offset", "phase", "seed", "file", "channel"});
-    GeneratorSpec spec;
-    spec.waveform = readWaveform(required(object, "signal", where), member(where, "signal"));
+    GeneratorSpec generator;
+    generator.waveform = readWaveform(required(object, "signal", where), member(where, "signal"));
     auto optionalNumber = [&](const char* key, double& field) {
         if (auto it = object.find(key); it != object.end())
             field = readNumber(*it, member(where, key));
     };
-    optionalNumber("frequency", spec.frequency);
-    optionalNumber("amplitude", spec.amplitude);
-    optionalNumber("offset", spec.offset);
-    optionalNumber("phase", spec.phase);
+    optionalNumber("frequency", generator.frequency);
+    optionalNumber("amplitude", generator.amplitude);
+    optionalNumber("offset", generator.offset);
+    optionalNumber("phase", generator.phase);
     if (auto it = object.find("seed"); it != object.end())
-        spec.seed = uint32_t(readInteger(*it, member(where, "seed"), 0, 0xFFFFFFFF));
+        generator.seed = uint32_t(readInteger(*it, member(where, "seed"), 0, 0xFFFFFFFF));
     if (auto it = object.find("channel"); it != object.end())
-        spec.channel = int(readInteger(*it, member(where, "channel"), 0, 255));
-    bool periodic = spec.waveform == Waveform::Sine || spec.waveform == Waveform::Square ||
-                    spec.waveform == Waveform::Saw;
+        generator.channel = int(readInteger(*it, member(where, "channel"), 0, 255));
+    bool periodic = generator.waveform == Waveform::Sine || generator.waveform == Waveform::Square ||
+                    generator.waveform == Waveform::Saw;
     if (periodic && object.find("frequency") == object.end())
         throw PatchError(member(where, "frequency"), "missing");
-    if (spec.waveform == Waveform::WavFile) {
+    if (generator.waveform == Waveform::WavFile) {
         std::filesystem::path file =
             readString(required(object, "file", where), member(where, "file"));
-        spec.file = file.is_absolute() ? file : baseDir / file;
+        generator.file = file.is_absolute() ? file : baseDir / file;
     }
-    return spec;
+    return generator;
 }
 
 PinValue readPinValue(const Json& value, const std::string& where,

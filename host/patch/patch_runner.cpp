@@ -73,8 +73,8 @@ class StreamSource {
 
     void select(const InputValue& value) {
         generator_.reset();
-        if (const auto* spec = std::get_if<GeneratorSpec>(&value))
-            generator_ = std::make_unique<SignalGenerator>(*spec, sampleRate_, "");
+        if (const auto* generator = std::get_if<GeneratorSpec>(&value))
+            generator_ = std::make_unique<SignalGenerator>(*generator, sampleRate_, "");
         else if (const auto* volts = std::get_if<StreamVolts>(&value))
             constant_ = streamValue(volts->volts);
     }

@@ -10,35 +10,35 @@
 namespace patch {
 namespace {
 
-std::vector<float> readWavChannel(const GeneratorSpec& spec, double sampleRate,
+std::vector<float> readWavChannel(const GeneratorSpec& generator, double sampleRate,
                                   const std::string& where) {
     SF_INFO info{};
-    SNDFILE* file = sf_open(spec.file.string().c_str(), SFM_READ, &info);
+    SNDFILE* file = sf_open(generator.file.string().c_str(), SFM_READ, &info);
     if (file == nullptr)
         throw PatchError(where,
-                         "cannot read \"" + spec.file.string() + "\": " + sf_strerror(nullptr));
+                         "cannot read \"" + generator.file.string() + "\": " + sf_strerror(nullptr));
     std::vector<float> frames(size_t(info.frames) * size_t(info.channels));
     sf_count_t framesRead = sf_readf_float(file, frames.data(), info.frames);
     sf_close(file);
-    if (spec.channel >= info.channels)
-        throw PatchError(where, "\"" + spec.file.string() + "\" has " +
+    if (generator.channel >= info.channels)
+        throw PatchError(where, "\"" + generator.file.string() + "\" has " +
                                     std::to_string(info.channels) + " channel(s); channel " +
-                                    std::to_string(spec.channel) + " does not exist");
+                                    std::to_string(generator.channel) + " does not exist");
     if (double(info.samplerate) != sampleRate)
-        throw PatchError(where, "\"" + spec.file.string() + "\" is at " +
+        throw PatchError(where, "\"" + generator.file.string() + "\" is at " +
                                     std::to_string(info.samplerate) +
                                     " Hz, the patch at another sample rate");
     std::vector<float> channel(static_cast<size_t>(framesRead));
     for (sf_count_t i = 0; i < framesRead; ++i)
-        channel[size_t(i)] = frames[size_t(i) * size_t(info.channels) + size_t(spec.channel)];
+        channel[size_t(i)] = frames[size_t(i) * size_t(info.channels) + size_t(generator.channel)];
     return channel;
 }
 
 }  // namespace
 
-SignalGenerator::SignalGenerator(const GeneratorSpec& spec, double sampleRate,
+SignalGenerator::SignalGenerator(const GeneratorSpec& generator, double sampleRate,
                                  const std::string& where)
-    : spec_(spec), sampleRate_(sampleRate), noiseState_(spec.seed == 0 ? 1 : spec.seed) {
+    : spec_(generator), sampleRate_(sampleRate), noiseState_(generator.seed == 0 ? 1 : generator.seed) {
     if (spec_.waveform == Waveform::WavFile) wavSamples_ = readWavChannel(spec_, sampleRate, where);
 }
 

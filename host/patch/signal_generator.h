@@ -12,7 +12,7 @@ namespace patch {
 class SignalGenerator {
   public:
     // Throws PatchError (at `where`) when a WAV file cannot be read or does not fit the patch.
-    SignalGenerator(const GeneratorSpec& spec, double sampleRate, const std::string& where);
+    SignalGenerator(const GeneratorSpec& generator, double sampleRate, const std::string& where);
 
     // Writes samples firstSample .. firstSample + count - 1 of the signal. Noise is drawn in
     // order, so calls must follow each other without gaps.

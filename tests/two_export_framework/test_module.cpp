@@ -48,11 +48,11 @@ class TestModule : public ModuleBase {
 
     bool getPinProperties(int32_t index, PinProperties* props) override {
         if (index < 0 || index >= describedCount_) return false;
-        const TestPinSpec& spec = specs_[index];
-        props->variable = spec.hasVariable ? &variables_[index] : nullptr;
-        props->dataType = spec.dataType;
+        const TestPinSpec& described = specs_[index];
+        props->variable = described.hasVariable ? &variables_[index] : nullptr;
+        props->dataType = described.dataType;
         props->name = "pin";
-        props->flags = spec.flags;
+        props->flags = described.flags;
         return true;
     }
 
