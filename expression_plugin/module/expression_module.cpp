@@ -104,25 +104,54 @@ float outputValue(double volts) {
     return static_cast<float>(volts * static_cast<double>(kUnitsPerVolt));
 }
 
+// islessgreater's truth table, in a form that compiles to vector compares.
+int32_t differ(float x, float y) {
+    return (x < y) | (x > y);
+}
+
+// Whether one input alone counts as changed at each of `count` positions against its
+// predecessor (the first against `kept`, in volts). One pass without early exits, so that it
+// runs as vector code.
+bool inputChangedThroughout(const float* samples, int32_t count, float kept) {
+    int32_t unchanged = differ(kept, samples[0]) ? 0 : 1;
+    for (int32_t k = 1; k < count; ++k) {
+        unchanged += differ(samples[k - 1] * kVoltsPerUnit, samples[k]) ? 0 : 1;
+    }
+    return unchanged == 0;
+}
+
+float keptInput(const InputVolts& kept, int32_t input) {
+    const float values[4] = {kept.a, kept.b, kept.c, kept.d};
+    return values[input];
+}
+
 // The change test at `count` positions as if each of them were evaluated: true when every one
 // counts as changed against its predecessor (the first against `kept`), and `kept` then holds
 // the inputs of the last one in volts. False, with `kept` unchanged, when some position keeps
-// the held value. One pass without early exits, so that it runs as vector code.
-bool changedThroughout(const float* const (&samples)[4], int32_t count, InputVolts& kept) {
-    // islessgreater's truth table, in a form that compiles to vector compares.
-    const auto differ = [](float x, float y) { return (x < y) | (x > y); };
+// the held value. An input that streams a changing signal changes at every position by itself,
+// so `leadingInput` is tried alone first, which settles the usual case at a quarter of the
+// cost; when it does not, the next input leads in the next batch.
+bool changedThroughout(const float* const (&samples)[4], int32_t count, InputVolts& kept,
+                       int32_t& leadingInput) {
     const auto volts = [&samples](int32_t input, int32_t k) {
         return samples[input][k] * kVoltsPerUnit;
     };
-    int32_t unchanged =
-        inputsChanged(kept, {samples[0][0], samples[1][0], samples[2][0], samples[3][0]}) ? 0 : 1;
-    for (int32_t k = 1; k < count; ++k) {
-        const bool changed =
-            differ(volts(0, k - 1), samples[0][k]) | differ(volts(1, k - 1), samples[1][k]) |
-            differ(volts(2, k - 1), samples[2][k]) | differ(volts(3, k - 1), samples[3][k]);
-        unchanged += changed ? 0 : 1;
+    bool changed =
+        inputChangedThroughout(samples[leadingInput], count, keptInput(kept, leadingInput));
+    if (!changed) {
+        leadingInput = (leadingInput + 1) % 4;
+        int32_t unchanged =
+            inputsChanged(kept, {samples[0][0], samples[1][0], samples[2][0], samples[3][0]}) ? 0
+                                                                                              : 1;
+        for (int32_t k = 1; k < count; ++k) {
+            const int32_t any =
+                differ(volts(0, k - 1), samples[0][k]) | differ(volts(1, k - 1), samples[1][k]) |
+                differ(volts(2, k - 1), samples[2][k]) | differ(volts(3, k - 1), samples[3][k]);
+            unchanged += any ? 0 : 1;
+        }
+        changed = unchanged == 0;
     }
-    if (unchanged != 0) return false;
+    if (!changed) return false;
     kept = {volts(0, count - 1), volts(1, count - 1), volts(2, count - 1), volts(3, count - 1)};
     return true;
 }
@@ -215,7 +244,7 @@ void ExpressionModule::processSamples(int32_t start, int32_t count) noexcept {
         if (batches) {
             const int32_t at = start + i;
             const float* const samples[4] = {inA + at, inB + at, inC + at, inD + at};
-            if (changedThroughout(samples, run, kept)) {
+            if (changedThroughout(samples, run, kept, leadingInput)) {
                 evaluateSamples(samples, run, outY + at);
                 output = outputValue(result);
                 i += run;

@@ -99,6 +99,7 @@ class ExpressionModule : public two_export_framework::ModuleBase {
     bool compiledReady = false;  // the text of the current process call is compiled
     bool compiledLast = false;   // the latest evaluation ran compiled
     bool compiledError = false;  // the latest error was raised by a compiled evaluation
+    int32_t leadingInput = 0;    // the input the batch change test tries alone first
 };
 
 }  // namespace expression_module

@@ -127,5 +127,49 @@ TEST(ModuleDifferential, YIsWhatTheModuleRulesGiveSampleForSample) {
     }
 }
 
+// One input streams a signal that changes at every position but for rare tenfold steps (which
+// hold), the others rest at 0: the input that changes must be followed, and every hold kept,
+// wherever a hold falls in a call.
+TEST(ModuleDifferential, ASingleStreamingInputWithRareHolds) {
+    const host::TwoExportPlugin plugin(DALT_QUORVAL_PATH);
+    const std::string text = "y = a + 2 * b + 3 * c + 4 * d";
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<float> values(-1.0f, 1.0f);
+    for (int32_t streaming = 0; streaming < 4; ++streaming) {
+        const auto instance = plugin.create(host::InstanceOptions{.bufferCapacity = bufferLength});
+        instance->setBlockSize(bufferLength);
+        instance->open();
+        instance->writeText(functionPin, text);
+        for (int32_t input = 0; input < 4; ++input) {
+            instance->sendStatus(firstInputPin + input, host_protocol::PinStatus::Streaming);
+        }
+        LiteralModule literal;
+        float previous = 0.5f;
+        for (int32_t block = 0; block < 600; ++block) {
+            const std::span<float> changing = instance->buffer(firstInputPin + streaming);
+            for (float& sample : changing) {
+                const bool hold = std::uniform_int_distribution<int32_t>(0, 79)(random) == 0;
+                sample = hold ? previous * voltsPerUnit : values(random);
+                previous = sample;
+            }
+            const int32_t start = std::uniform_int_distribution<int32_t>(0, 40)(random);
+            const int32_t count =
+                std::uniform_int_distribution<int32_t>(0, bufferLength - start)(random);
+            instance->process(start, count);
+            for (int32_t i = start; i < start + count; ++i) {
+                float samples[4] = {};
+                samples[streaming] = changing[i];
+                const float expected = literal.step(text, samples);
+                const float y = instance->buffer(outputPin)[i];
+                if (std::bit_cast<uint32_t>(expected) != std::bit_cast<uint32_t>(y)) {
+                    FAIL() << "input " << streaming << " streaming, block " << block
+                           << " position " << i << ": Y " << y << " but the rules give "
+                           << expected;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace expression_testing
