@@ -1,5 +1,7 @@
 #include "expression_plugin/evaluator/compiled_expression.h"
 
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -126,15 +128,22 @@ void CompiledExpression::endStep(int32_t column, int32_t exit) {
 namespace {
 
 // Where an instruction reads its operands from: a register's column, or, while a batch runs
-// on scaled samples, an input's samples scaled in single precision and widened.
+// on scaled samples, an input's samples scaled in single precision and widened. `pair` reads
+// steps k and k + 1 at once (all three targets have SSE2).
 struct RegisterColumn {
     const double* values;
     double operator()(int32_t k) const { return values[k]; }
+    __m128d pair(int32_t k) const { return _mm_loadu_pd(values + k); }
 };
 struct ScaledSamples {
     const float* samples;
     float scale;
     double operator()(int32_t k) const { return samples[k] * scale; }
+    __m128d pair(int32_t k) const {
+        const __m128 two =
+            _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + k)));
+        return _mm_cvtps_pd(_mm_mul_ps(two, _mm_set1_ps(scale)));
+    }
 };
 
 }  // namespace
@@ -167,15 +176,34 @@ int32_t CompiledExpression::run(int32_t first, int32_t last) {
                 for (int32_t k = first; k < last; ++k) target[k] = operation(left(k), right(k));
             });
         };
+        // Sums and products take the left of two not-a-numbers, which costs a compare and a
+        // blend per step. The plain operation, which a compiler may commute, gives the same bits
+        // wherever the left operand is a number, so it runs two steps at a time, and a batch
+        // with a left not-a-number is done again by the rule.
+        const auto applyLeftWins = [&](auto operation, auto pairOperation) {
+            withOperands(*instruction, [&](auto left, auto right) {
+                int32_t k = first;
+                __m128d leftNotANumber = _mm_setzero_pd();
+                for (; k + 2 <= last; k += 2) {
+                    const __m128d leftPair = left.pair(k);
+                    leftNotANumber = _mm_or_pd(leftNotANumber, _mm_cmpunord_pd(leftPair, leftPair));
+                    _mm_storeu_pd(target + k, pairOperation(leftPair, right.pair(k)));
+                }
+                if (_mm_movemask_pd(leftNotANumber) != 0) k = first;
+                for (; k < last; ++k) target[k] = operation(left(k), right(k));
+            });
+        };
         switch (instruction->opcode) {
             case ProgramOpcode::Add:
-                apply([](double left, double right) { return add(left, right); });
+                applyLeftWins([](double left, double right) { return add(left, right); },
+                              [](auto left, auto right) { return _mm_add_pd(left, right); });
                 break;
             case ProgramOpcode::Subtract:
                 apply([](double left, double right) { return subtract(left, right); });
                 break;
             case ProgramOpcode::Multiply:
-                apply([](double left, double right) { return multiply(left, right); });
+                applyLeftWins([](double left, double right) { return multiply(left, right); },
+                              [](auto left, auto right) { return _mm_mul_pd(left, right); });
                 break;
             case ProgramOpcode::Divide:
                 apply([](double left, double right) { return divide(left, right); });
