@@ -1,6 +1,9 @@
 #include "trigger_plugins/clock/clock_module.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <limits>
 
 #include "host_protocol/pin_properties.h"
@@ -70,6 +73,41 @@ float narrowToFloat(double value) {
         return -std::numeric_limits<float>::infinity();
     }
     return static_cast<float>(value);
+}
+
+// Cycles shorter than this go sample by sample: finding their runs would cost more.
+constexpr float kShortestCycleInRuns = 16.0f;
+
+// Whether base + k is a float for every whole k from 0 to span, so that adding 1 span times
+// rounds nowhere. All of them are multiples of the grain (base's lowest bit, or 1 if coarser):
+// they are floats while below 2^24 grains. Every quantity here is exact in double.
+bool countsExactly(float base, int32_t span) {
+    if (!(std::fabs(base) < 16777216.0f)) return false;
+    double grain = 1.0;
+    if (base != 0.0f) {
+        int32_t exponent = 0;
+        const double mantissa = std::frexp(static_cast<double>(base), &exponent);
+        const auto digits = static_cast<uint32_t>(std::fabs(mantissa) * 16777216.0);
+        grain = std::fmin(1.0, std::ldexp(1.0, exponent - 24 + std::countr_zero(digits)));
+    }
+    return static_cast<double>(span) < 16777216.0 * grain - std::fabs(static_cast<double>(base));
+}
+
+// The first k below span at which base + k >= limit, or span if there is none. Only for a
+// base that countsExactly over span: base + k is then exact and grows with k, so the test is
+// false up to some k and true from there on (never true for a not-a-number limit).
+int32_t firstReaching(float base, float limit, int32_t span) {
+    int32_t low = 0;
+    int32_t high = span;
+    while (low < high) {
+        const int32_t middle = low + (high - low) / 2;
+        if (base + static_cast<float>(middle) >= limit) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
 }
 
 }  // namespace
@@ -161,9 +199,37 @@ void ClockModule::processSamples(int32_t start, int32_t count) {
 
     float samplesInCycle = phase;
     float cyclesDone = cycleCount;
-    float lastReset = previousReset;
     const int32_t end = start + count;
-    for (int32_t i = start; i < end; ++i) {
+    int32_t i = start;
+    // While adding 1 rounds nowhere, the phase k samples on is base + k, so where the Clock falls
+    // and where the cycle ends are found directly and the outputs written as runs. Cycles of a
+    // few samples are left to the loop below, which takes the phase one sample at a time.
+    while (i < end && period >= kShortestCycleInRuns && countsExactly(samplesInCycle, end - i)) {
+        const float base = samplesInCycle;
+        const int32_t span = end - i;
+        const int32_t cycleEnd = firstReaching(base, period, span);
+        const int32_t length = cycleEnd < span ? cycleEnd + 1 : span;
+        const int32_t highLength = std::min(firstReaching(base, halfPeriod, span), length);
+        // The Impulse can fire only at the run's first sample: firing sets the count to 0, the
+        // threshold is above 0, and the count grows only after the cycle's last sample.
+        std::fill_n(impulse + i, length, kLow);
+        if (cyclesDone >= threshold) {
+            impulse[i] = kHigh;
+            cyclesDone = 0.0f;
+        }
+        std::fill_n(clock + i, highLength, kHigh);
+        std::fill_n(clock + i + highLength, length - highLength, kLow);
+        i += length;
+        if (cycleEnd < span) {
+            samplesInCycle = base + static_cast<float>(cycleEnd);
+            samplesInCycle = samplesInCycle - period;
+            cyclesDone = cyclesDone + 1.0f;
+        } else {
+            samplesInCycle = base + static_cast<float>(span - 1);
+        }
+        samplesInCycle = samplesInCycle + 1.0f;
+    }
+    for (; i < end; ++i) {
         clock[i] = kLow;
         impulse[i] = kLow;
         if (cyclesDone >= threshold) {
@@ -179,11 +245,10 @@ void ClockModule::processSamples(int32_t start, int32_t count) {
             cyclesDone = cyclesDone + 1.0f;
         }
         samplesInCycle = samplesInCycle + 1.0f;
-        lastReset = reset[i];
     }
     phase = samplesInCycle;
     cycleCount = cyclesDone;
-    previousReset = lastReset;
+    if (count > 0) previousReset = reset[end - 1];
 }
 
 void ClockModule::processUntilSleep(int32_t start, int32_t count) {
