@@ -10,60 +10,13 @@ namespace expression {
 namespace {
 
 constexpr int32_t maximumArguments = 4;  // collected per call; no function takes more than two
-constexpr int32_t maximumNumberText = tokenTextSize - 1;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isLowerLetter(char c) {
-    return c >= 'a' && c <= 'z';
-}
-bool isNumberCharacter(char c) {
-    return isDigit(c) || c == '.';
-}
-bool isNameCharacter(char c) {
-    return isLowerLetter(c) || isDigit(c);
-}
-
-bool isDelimiter(char c) {
-    switch (c) {
-        case '+':
-        case '-':
-        case '*':
-        case '/':
-        case '%':
-        case '^':
-        case '(':
-        case ')':
-        case ',':
-        case '=':
-            return true;
-        default:
-            return false;
-    }
-}
-
-char toLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 }  // namespace
 
 // --- Entry and the non-local exit ------------------------------------------------------------
 
 bool ExpressionEvaluator::evaluateExpression(const char* text, double& result) {
-    if (text == nullptr) {
-        text = "";
-    }
-    int32_t length = 0;
-    for (; length < workingTextSize - 1 && text[length] != '\0'; ++length) {
-        workingText_[length] = toLower(text[length]);
-    }
-    workingText_[length] = '\0';
-    scanPosition_ = 0;
+    scanner_.start(text);
     result = 0.0;
     return runFromResumePoint(result);
 }
@@ -84,67 +37,18 @@ void ExpressionEvaluator::leaveForResumePoint() {
 }
 
 void ExpressionEvaluator::raiseError(EvalErrorCode code) {
-    errorRecord_.position = scanPosition_ - 1;
-    std::memcpy(errorRecord_.tokenText, tokenText_, sizeof errorRecord_.tokenText);
+    errorRecord_.position = scanner_.lastConsumed();
+    std::memcpy(errorRecord_.tokenText, scanner_.tokenText(), sizeof errorRecord_.tokenText);
     errorRecord_.code = code;
     leaveForResumePoint();
 }
 
 // --- Scanner ---------------------------------------------------------------------------------
 
-void ExpressionEvaluator::skipBlanks() {
-    while (isBlank(workingText_[scanPosition_])) {
-        ++scanPosition_;
-    }
-}
-
-// Consumes the whole run of characters that `belongs` accepts; the token text keeps its first
-// `keptLength` characters.
-void ExpressionEvaluator::takeRun(bool (*belongs)(char), int32_t keptLength) {
-    tokenStart_ = scanPosition_;
-    while (belongs(workingText_[scanPosition_])) {
-        ++scanPosition_;
-    }
-    tokenEnd_ = scanPosition_;
-    const int32_t runLength = tokenEnd_ - tokenStart_;
-    const int32_t kept = runLength < keptLength ? runLength : keptLength;
-    std::memcpy(tokenText_, workingText_ + tokenStart_, static_cast<size_t>(kept));
-    tokenText_[kept] = '\0';
-}
-
-// token := delimiter | number | name | end, each followed by blanks.
 void ExpressionEvaluator::getToken() {
-    tokenType_ = TokenType::End;
-    tokenText_[0] = '\0';
-    skipBlanks();
-    const char c = workingText_[scanPosition_];
-    if (c == '\0') {
-        // The scan position stays on the terminator, so every further call yields End too.
-        return;
-    }
-    if (isDelimiter(c)) {
-        tokenType_ = TokenType::Delimiter;
-        tokenText_[0] = c;
-        tokenText_[1] = '\0';
-        ++scanPosition_;
-    } else if (isNumberCharacter(c)) {
-        tokenType_ = TokenType::Number;
-        takeRun(isNumberCharacter, maximumNumberText);
-    } else if (isLowerLetter(c)) {
-        tokenType_ = TokenType::Name;
-        takeRun(isNameCharacter, variableNameLength);
-    } else {
-        // Stepping over c first makes the error's position that of c itself.
-        tokenText_[0] = c;
-        tokenText_[1] = '\0';
-        ++scanPosition_;
+    if (!scanner_.next()) {
         raiseError(EvalErrorCode::SyntaxError);
     }
-    skipBlanks();
-}
-
-bool ExpressionEvaluator::atDelimiter(char delimiter) const {
-    return tokenType_ == TokenType::Delimiter && tokenText_[0] == delimiter;
 }
 
 // --- Grammar levels --------------------------------------------------------------------------
@@ -156,7 +60,7 @@ bool ExpressionEvaluator::atDelimiter(char delimiter) const {
 // text := assignment, with at least one token; what follows the expression is not examined.
 void ExpressionEvaluator::evaluateText(double& result) {
     getToken();
-    if (tokenType_ == TokenType::End) {
+    if (scanner_.type() == TokenType::End) {
         raiseError(EvalErrorCode::EmptyExpression);
     }
     evalAssignment(result);
@@ -164,15 +68,15 @@ void ExpressionEvaluator::evaluateText(double& result) {
 
 // assignment := name "=" [ additive ] | additive
 void ExpressionEvaluator::evalAssignment(double& location) {
-    if (tokenType_ != TokenType::Name || lookAhead() != '=') {
+    if (scanner_.type() != TokenType::Name || scanner_.lookAhead() != '=') {
         evalAdditive(location);
         return;
     }
     char name[variableNameSize];
-    std::memcpy(name, tokenText_, sizeof name);
+    std::memcpy(name, scanner_.tokenText(), sizeof name);
     getToken();  // the "="
     getToken();
-    if (tokenType_ == TokenType::End) {
+    if (scanner_.type() == TokenType::End) {
         // Nothing after the "=": the assignment removes the variable and yields nothing.
         variables_.clearVariable(name);
         return;
@@ -187,8 +91,8 @@ void ExpressionEvaluator::evalAssignment(double& location) {
 void ExpressionEvaluator::evalAdditive(double& location) {
     evalTerm(location);
     for (;;) {
-        const bool adding = atDelimiter('+');
-        if (!adding && !atDelimiter('-')) {
+        const bool adding = scanner_.atDelimiter('+');
+        if (!adding && !scanner_.atDelimiter('-')) {
             return;
         }
         getToken();
@@ -202,8 +106,9 @@ void ExpressionEvaluator::evalAdditive(double& location) {
 void ExpressionEvaluator::evalTerm(double& location) {
     evalPower(location);
     for (;;) {
-        const char op = tokenText_[0];
-        if (!atDelimiter('*') && !atDelimiter('/') && !atDelimiter('%')) {
+        const char op = scanner_.tokenText()[0];
+        if (!scanner_.atDelimiter('*') && !scanner_.atDelimiter('/') &&
+            !scanner_.atDelimiter('%')) {
             return;
         }
         getToken();
@@ -223,7 +128,7 @@ void ExpressionEvaluator::evalTerm(double& location) {
 // power := unary [ "^" unary ]  (one "^" only; a second one ends the enclosing levels)
 void ExpressionEvaluator::evalPower(double& location) {
     evalUnary(location);
-    if (!atDelimiter('^')) {
+    if (!scanner_.atDelimiter('^')) {
         return;
     }
     getToken();
@@ -234,8 +139,8 @@ void ExpressionEvaluator::evalPower(double& location) {
 
 // unary := [ "+" | "-" ] primary  (one sign only; it binds tighter than "^")
 void ExpressionEvaluator::evalUnary(double& location) {
-    const bool negative = atDelimiter('-');
-    if (negative || atDelimiter('+')) {
+    const bool negative = scanner_.atDelimiter('-');
+    if (negative || scanner_.atDelimiter('+')) {
         getToken();
     }
     evalPrimary(location);
@@ -246,30 +151,30 @@ void ExpressionEvaluator::evalUnary(double& location) {
 
 // primary := "(" assignment ")" | number | name "(" arguments | name
 void ExpressionEvaluator::evalPrimary(double& location) {
-    if (atDelimiter('(')) {
+    if (scanner_.atDelimiter('(')) {
         getToken();
-        if (atDelimiter(')')) {
+        if (scanner_.atDelimiter(')')) {
             raiseError(EvalErrorCode::MissingArgument);
         }
         evalAssignment(location);
-        if (!atDelimiter(')')) {
+        if (!scanner_.atDelimiter(')')) {
             raiseError(EvalErrorCode::UnbalancedParenthesis);
         }
         getToken();
         return;
     }
-    if (tokenType_ == TokenType::Number) {
-        location = numberValue(workingText_ + tokenStart_, workingText_ + tokenEnd_);
+    if (scanner_.type() == TokenType::Number) {
+        location = numberValue(scanner_.runBegin(), scanner_.runEnd());
         getToken();
         return;
     }
-    if (tokenType_ == TokenType::Name) {
-        if (lookAhead() == '(') {
+    if (scanner_.type() == TokenType::Name) {
+        if (scanner_.lookAhead() == '(') {
             evalFunctionCall(location);
             return;
         }
         double value = 0.0;
-        if (!variables_.lookupName(tokenText_, value)) {
+        if (!variables_.lookupName(scanner_.tokenText(), value)) {
             raiseError(EvalErrorCode::UnknownVariable);
         }
         location = value;
@@ -282,34 +187,34 @@ void ExpressionEvaluator::evalPrimary(double& location) {
 // call := name "(" assignment { "," assignment } ")"  (at most four arguments collected; the
 // token that ends the list is taken as the ")" without being examined)
 void ExpressionEvaluator::evalFunctionCall(double& location) {
-    const FunctionEntry* entry = findFunction(tokenText_);
+    const FunctionEntry* entry = findFunction(scanner_.tokenText());
     if (entry == nullptr) {
         raiseError(EvalErrorCode::UnrecognisedFunction);
     }
     getToken();  // the "("
     getToken();
-    if (atDelimiter(')')) {
+    if (scanner_.atDelimiter(')')) {
         raiseError(EvalErrorCode::MissingArgument);
     }
     double arguments[maximumArguments] = {};
     int32_t count = 0;
     for (;;) {
-        if (atDelimiter(',')) {
+        if (scanner_.atDelimiter(',')) {
             raiseError(EvalErrorCode::MissingArgument);
         }
         evalAssignment(arguments[count]);
         ++count;
-        if (count == maximumArguments || !atDelimiter(',')) {
+        if (count == maximumArguments || !scanner_.atDelimiter(',')) {
             break;
         }
         getToken();
-        if (atDelimiter(')')) {
+        if (scanner_.atDelimiter(')')) {
             raiseError(EvalErrorCode::MissingArgument);
         }
     }
     getToken();
     if (count != entry->argumentCount) {
-        std::strncpy(tokenText_, entry->name, maximumNumberText);
+        scanner_.setTokenText(entry->name);
         raiseError(EvalErrorCode::WrongNumberOfArguments);
     }
     location = entry->function(arguments);

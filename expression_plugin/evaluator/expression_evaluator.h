@@ -7,11 +7,10 @@
 #include <cstdint>
 
 #include "expression_plugin/evaluator/eval_error.h"
+#include "expression_plugin/evaluator/token_scanner.h"
 #include "expression_plugin/evaluator/variable_table.h"
 
 namespace expression {
-
-inline constexpr int32_t workingTextSize = 300;  // 299 characters and the terminating zero
 
 class ExpressionEvaluator {
   public:
@@ -34,17 +33,12 @@ class ExpressionEvaluator {
     const ErrorRecord& errorRecord() const { return errorRecord_; }
 
   private:
-    enum class TokenType : int32_t { End = 0, Name = 1, Delimiter = 2, Number = 3 };
-
     bool runFromResumePoint(double& result);
     [[noreturn]] void leaveForResumePoint();
     [[noreturn]] void raiseError(EvalErrorCode code);
 
+    // The next token; a character that begins none raises a syntax error.
     void getToken();
-    void skipBlanks();
-    void takeRun(bool (*belongs)(char), int32_t keptLength);
-    bool atDelimiter(char delimiter) const;
-    char lookAhead() const { return workingText_[scanPosition_]; }
 
     void evaluateText(double& result);
     void evalAssignment(double& location);
@@ -55,13 +49,7 @@ class ExpressionEvaluator {
     void evalPrimary(double& location);
     void evalFunctionCall(double& location);
 
-    char workingText_[workingTextSize] = {};
-    int32_t scanPosition_ = 0;  // offset into workingText_ of the next character to read
-    TokenType tokenType_ = TokenType::End;
-    char tokenText_[tokenTextSize] = {};
-    // The whole run of the current Number token, which may be longer than its token text.
-    int32_t tokenStart_ = 0;
-    int32_t tokenEnd_ = 0;
+    TokenScanner scanner_;
     ErrorRecord errorRecord_{};
     std::jmp_buf resumePoint_{};
     VariableTable variables_;

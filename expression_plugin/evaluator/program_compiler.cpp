@@ -11,33 +11,10 @@ namespace expression {
 
 namespace {
 
-constexpr int32_t maximumNumberText = tokenTextSize - 1;
 constexpr int32_t notUsed = -1;
 constexpr int32_t usedToTheEnd = INT_MAX;
 constexpr int walkFinished = 1;
 constexpr int walkOutOfRoom = 2;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isLowerLetter(char c) {
-    return c >= 'a' && c <= 'z';
-}
-bool isNumberCharacter(char c) {
-    return isDigit(c) || c == '.';
-}
-bool isNameCharacter(char c) {
-    return isLowerLetter(c) || isDigit(c);
-}
-bool isDelimiter(char c) {
-    return c != '\0' && std::strchr("+-*/%^(),=", c) != nullptr;
-}
-char toLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool hasTarget(ProgramOpcode opcode) {
     return opcode != ProgramOpcode::CheckDivisor && opcode != ProgramOpcode::Finish;
@@ -79,17 +56,7 @@ CallKernel callKernel(const char* name) {
 // --- Entry and the two ways out of a walk ----------------------------------------------------
 
 bool ProgramCompiler::compile(const char* text, ExpressionProgram& program) {
-    if (text == nullptr) {
-        text = "";
-    }
-    int32_t length = 0;
-    for (; length < workingTextSize - 1 && text[length] != '\0'; ++length) {
-        text_[length] = toLower(text[length]);
-    }
-    text_[length] = '\0';
-    scanPosition_ = 0;
-    tokenType_ = TokenType::End;
-    tokenText_[0] = '\0';
+    scanner_.start(text);
     valueCount_ = 0;
     instructionCount_ = 0;
     exitCount_ = 0;
@@ -128,57 +95,12 @@ void ProgramCompiler::doesNotFit() {
     std::longjmp(walkEnd_, walkOutOfRoom);
 }
 
-// --- Scanner, as the evaluator's -------------------------------------------------------------
+// --- Scanner ---------------------------------------------------------------------------------
 
-void ProgramCompiler::skipBlanks() {
-    while (isBlank(text_[scanPosition_])) {
-        ++scanPosition_;
-    }
-}
-
-void ProgramCompiler::takeRun(bool (*belongs)(char), int32_t keptLength) {
-    tokenStart_ = scanPosition_;
-    while (belongs(text_[scanPosition_])) {
-        ++scanPosition_;
-    }
-    tokenEnd_ = scanPosition_;
-    const int32_t runLength = tokenEnd_ - tokenStart_;
-    const int32_t kept = runLength < keptLength ? runLength : keptLength;
-    std::memcpy(tokenText_, text_ + tokenStart_, static_cast<size_t>(kept));
-    tokenText_[kept] = '\0';
-}
-
-// token := delimiter | number | name | end, each followed by blanks.
 void ProgramCompiler::getToken() {
-    tokenType_ = TokenType::End;
-    tokenText_[0] = '\0';
-    skipBlanks();
-    const char c = text_[scanPosition_];
-    if (c == '\0') {
-        return;
-    }
-    if (isDelimiter(c)) {
-        tokenType_ = TokenType::Delimiter;
-        tokenText_[0] = c;
-        tokenText_[1] = '\0';
-        ++scanPosition_;
-    } else if (isNumberCharacter(c)) {
-        tokenType_ = TokenType::Number;
-        takeRun(isNumberCharacter, maximumNumberText);
-    } else if (isLowerLetter(c)) {
-        tokenType_ = TokenType::Name;
-        takeRun(isNameCharacter, variableNameLength);
-    } else {
-        tokenText_[0] = c;
-        tokenText_[1] = '\0';
-        ++scanPosition_;
+    if (!scanner_.next()) {
         raiseError(EvalErrorCode::SyntaxError);
     }
-    skipBlanks();
-}
-
-bool ProgramCompiler::atDelimiter(char delimiter) const {
-    return tokenType_ == TokenType::Delimiter && tokenText_[0] == delimiter;
 }
 
 // --- Grammar levels --------------------------------------------------------------------------
@@ -189,7 +111,7 @@ bool ProgramCompiler::atDelimiter(char delimiter) const {
 // text := assignment, with at least one token
 void ProgramCompiler::compileText() {
     getToken();
-    if (tokenType_ == TokenType::End) {
+    if (scanner_.type() == TokenType::End) {
         raiseError(EvalErrorCode::EmptyExpression);
     }
     evalAssignment(result_);
@@ -197,15 +119,15 @@ void ProgramCompiler::compileText() {
 
 // assignment := name "=" [ additive ] | additive
 void ProgramCompiler::evalAssignment(Value& location) {
-    if (tokenType_ != TokenType::Name || lookAhead() != '=') {
+    if (scanner_.type() != TokenType::Name || scanner_.lookAhead() != '=') {
         evalAdditive(location);
         return;
     }
     char name[variableNameSize];
-    std::memcpy(name, tokenText_, sizeof name);
+    std::memcpy(name, scanner_.tokenText(), sizeof name);
     getToken();  // the "="
     getToken();
-    if (tokenType_ == TokenType::End) {
+    if (scanner_.type() == TokenType::End) {
         table_.clearVariable(name);
         addEvent(false, name, zero_);
         return;
@@ -221,8 +143,8 @@ void ProgramCompiler::evalAssignment(Value& location) {
 void ProgramCompiler::evalAdditive(Value& location) {
     evalTerm(location);
     for (;;) {
-        const bool adding = atDelimiter('+');
-        if (!adding && !atDelimiter('-')) {
+        const bool adding = scanner_.atDelimiter('+');
+        if (!adding && !scanner_.atDelimiter('-')) {
             return;
         }
         getToken();
@@ -236,8 +158,9 @@ void ProgramCompiler::evalAdditive(Value& location) {
 void ProgramCompiler::evalTerm(Value& location) {
     evalPower(location);
     for (;;) {
-        const char op = tokenText_[0];
-        if (!atDelimiter('*') && !atDelimiter('/') && !atDelimiter('%')) {
+        const char op = scanner_.tokenText()[0];
+        if (!scanner_.atDelimiter('*') && !scanner_.atDelimiter('/') &&
+            !scanner_.atDelimiter('%')) {
             return;
         }
         getToken();
@@ -256,7 +179,7 @@ void ProgramCompiler::evalTerm(Value& location) {
 // power := unary [ "^" unary ]
 void ProgramCompiler::evalPower(Value& location) {
     evalUnary(location);
-    if (!atDelimiter('^')) {
+    if (!scanner_.atDelimiter('^')) {
         return;
     }
     getToken();
@@ -267,8 +190,8 @@ void ProgramCompiler::evalPower(Value& location) {
 
 // unary := [ "+" | "-" ] primary
 void ProgramCompiler::evalUnary(Value& location) {
-    const bool negative = atDelimiter('-');
-    if (negative || atDelimiter('+')) {
+    const bool negative = scanner_.atDelimiter('-');
+    if (negative || scanner_.atDelimiter('+')) {
         getToken();
     }
     evalPrimary(location);
@@ -280,30 +203,30 @@ void ProgramCompiler::evalUnary(Value& location) {
 
 // primary := "(" assignment ")" | number | name "(" arguments | name
 void ProgramCompiler::evalPrimary(Value& location) {
-    if (atDelimiter('(')) {
+    if (scanner_.atDelimiter('(')) {
         getToken();
-        if (atDelimiter(')')) {
+        if (scanner_.atDelimiter(')')) {
             raiseError(EvalErrorCode::MissingArgument);
         }
         evalAssignment(location);
-        if (!atDelimiter(')')) {
+        if (!scanner_.atDelimiter(')')) {
             raiseError(EvalErrorCode::UnbalancedParenthesis);
         }
         getToken();
         return;
     }
-    if (tokenType_ == TokenType::Number) {
-        location = constant(numberValue(text_ + tokenStart_, text_ + tokenEnd_));
+    if (scanner_.type() == TokenType::Number) {
+        location = constant(numberValue(scanner_.runBegin(), scanner_.runEnd()));
         getToken();
         return;
     }
-    if (tokenType_ == TokenType::Name) {
-        if (lookAhead() == '(') {
+    if (scanner_.type() == TokenType::Name) {
+        if (scanner_.lookAhead() == '(') {
             evalFunctionCall(location);
             return;
         }
         Value value = zero_;
-        if (!findName(tokenText_, value)) {
+        if (!findName(scanner_.tokenText(), value)) {
             raiseError(EvalErrorCode::UnknownVariable);
         }
         location = value;
@@ -315,34 +238,34 @@ void ProgramCompiler::evalPrimary(Value& location) {
 
 // call := name "(" assignment { "," assignment } ")"
 void ProgramCompiler::evalFunctionCall(Value& location) {
-    const FunctionEntry* entry = findFunction(tokenText_);
+    const FunctionEntry* entry = findFunction(scanner_.tokenText());
     if (entry == nullptr) {
         raiseError(EvalErrorCode::UnrecognisedFunction);
     }
     getToken();  // the "("
     getToken();
-    if (atDelimiter(')')) {
+    if (scanner_.atDelimiter(')')) {
         raiseError(EvalErrorCode::MissingArgument);
     }
     Value arguments[maximumArguments] = {zero_, zero_, zero_, zero_};
     int32_t count = 0;
     for (;;) {
-        if (atDelimiter(',')) {
+        if (scanner_.atDelimiter(',')) {
             raiseError(EvalErrorCode::MissingArgument);
         }
         evalAssignment(arguments[count]);
         ++count;
-        if (count == maximumArguments || !atDelimiter(',')) {
+        if (count == maximumArguments || !scanner_.atDelimiter(',')) {
             break;
         }
         getToken();
-        if (atDelimiter(')')) {
+        if (scanner_.atDelimiter(')')) {
             raiseError(EvalErrorCode::MissingArgument);
         }
     }
     getToken();
     if (count != entry->argumentCount) {
-        std::strncpy(tokenText_, entry->name, maximumNumberText);
+        scanner_.setTokenText(entry->name);
         raiseError(EvalErrorCode::WrongNumberOfArguments);
     }
     const Value right = count == 2 ? arguments[1] : arguments[0];
@@ -408,8 +331,8 @@ int16_t ProgramCompiler::addExit(EvalErrorCode code) {
     exit.record = {};
     if (code != EvalErrorCode::None) {
         exit.record.code = code;
-        exit.record.position = scanPosition_ - 1;
-        std::memcpy(exit.record.tokenText, tokenText_, sizeof exit.record.tokenText);
+        exit.record.position = scanner_.lastConsumed();
+        std::memcpy(exit.record.tokenText, scanner_.tokenText(), sizeof exit.record.tokenText);
     }
     exit.result = result_;
     exit.tableEventCount = static_cast<int16_t>(eventCount_);

@@ -14,6 +14,7 @@
 #include "expression_plugin/evaluator/eval_error.h"
 #include "expression_plugin/evaluator/expression_evaluator.h"
 #include "expression_plugin/evaluator/expression_program.h"
+#include "expression_plugin/evaluator/token_scanner.h"
 #include "expression_plugin/evaluator/variable_table.h"
 
 namespace expression {
@@ -30,7 +31,6 @@ class ProgramCompiler {
     bool compile(const char* text, ExpressionProgram& program);
 
   private:
-    enum class TokenType : int32_t { End = 0, Name = 1, Delimiter = 2, Number = 3 };
     enum class ValueKind : uint8_t { Input, Constant, Computed };
     using Value = uint16_t;  // index into values_
 
@@ -67,11 +67,8 @@ class ProgramCompiler {
     [[noreturn]] void raiseError(EvalErrorCode code) { finish(code); }
     [[noreturn]] void doesNotFit();
 
+    // The next token; a character that begins none ends the walk with a syntax error.
     void getToken();
-    void skipBlanks();
-    void takeRun(bool (*belongs)(char), int32_t keptLength);
-    bool atDelimiter(char delimiter) const;
-    char lookAhead() const { return text_[scanPosition_]; }
 
     void compileText();
     void evalAssignment(Value& location);
@@ -97,13 +94,8 @@ class ProgramCompiler {
     bool assemble(ExpressionProgram& program);
     bool allocateRegisters(ExpressionProgram& program);
 
-    // The working text and scanner, as the evaluator keeps them.
-    char text_[workingTextSize] = {};
-    int32_t scanPosition_ = 0;
-    TokenType tokenType_ = TokenType::End;
-    char tokenText_[tokenTextSize] = {};
-    int32_t tokenStart_ = 0;
-    int32_t tokenEnd_ = 0;
+    // The same scanner as the evaluator's.
+    TokenScanner scanner_;
     // Names as the evaluation would hold them; each slot's value is a value number.
     VariableTable table_;
     Value result_ = 0;
