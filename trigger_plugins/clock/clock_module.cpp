@@ -170,7 +170,7 @@ void ClockModule::pinChanged(Pin*) {
     if (status == PinStatus::Streaming) {
         setProcessFunction(&ClockModule::processSamples);
     } else {
-        sleepCountdown = getBlockSize();
+        sleepCountdown.start(getBlockSize());
         setProcessFunction(&ClockModule::processUntilSleep);
     }
 }
@@ -253,11 +253,7 @@ void ClockModule::processSamples(int32_t start, int32_t count) {
 
 void ClockModule::processUntilSleep(int32_t start, int32_t count) {
     processSamples(start, count);
-    // Only counted down to 0, so a host that keeps calling after the request cannot overflow it.
-    if (count > 0 && sleepCountdown > 0) {
-        sleepCountdown = sleepCountdown > count ? sleepCountdown - count : 0;
-    }
-    if (sleepCountdown <= 0 && !eventsPending()) {
+    if (sleepCountdown.countDown(count) && !eventsPending()) {
         callHost(HostOpcode::SleepRequest);
     }
 }

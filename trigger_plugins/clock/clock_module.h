@@ -7,6 +7,7 @@
 
 #include "host_protocol/host_callback.h"
 #include "trigger_plugins/framework/clock_framework.h"
+#include "trigger_plugins/framework/sleep_countdown.h"
 
 namespace kesh_clock {
 
@@ -48,8 +49,8 @@ class ClockModule : public ModuleBase {
     // Cycles completed since the last Impulse. The largest float reaches any threshold, so the
     // first sample after open or a reset carries an Impulse.
     float cycleCount = std::numeric_limits<float>::max();
-    int16_t mode = 0;            // ClockMode, written by the framework
-    int32_t sleepCountdown = 0;  // samples before the sleep request, while processUntilSleep runs
+    int16_t mode = 0;                                  // ClockMode, written by the framework
+    trigger_framework::SleepCountdown sleepCountdown;  // while processUntilSleep runs
 };
 
 }  // namespace kesh_clock

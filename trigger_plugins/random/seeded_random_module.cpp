@@ -98,7 +98,7 @@ void SeededRandomModule::pinChanged(Pin*) {
     if (isStreaming(status)) {
         setProcessFunction(&SeededRandomModule::processSamples);
     } else {
-        sleepCountdown = getBlockSize();
+        sleepCountdown.start(getBlockSize());
         setProcessFunction(&SeededRandomModule::processUntilSleep);
     }
 }
@@ -144,11 +144,7 @@ void SeededRandomModule::processSamples(int32_t start, int32_t count) {
 
 void SeededRandomModule::processUntilSleep(int32_t start, int32_t count) {
     processSamples(start, count);
-    // Only counted down to 0, so a host that keeps calling after the request cannot overflow it.
-    if (count > 0 && sleepCountdown > 0) {
-        sleepCountdown = sleepCountdown > count ? sleepCountdown - count : 0;
-    }
-    if (sleepCountdown <= 0 && !eventsPending()) {
+    if (sleepCountdown.countDown(count) && !eventsPending()) {
         callHost(HostOpcode::SleepRequest);
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host_protocol/host_callback.h"
+#include "trigger_plugins/framework/sleep_countdown.h"
 #include "trigger_plugins/framework/standard_framework.h"
 
 namespace kesh_rnd {
@@ -45,8 +46,8 @@ class SeededRandomModule : public ModuleBase {
     float previousPlant = 0.0f;  // Plant sample of the last processed sample
     float previousGate = 0.0f;   // Gate sample of the last processed sample
     float heldValue = 0.0f;      // the last drawn value, before Level; in [-0.5, 0.5)
-    int32_t sleepCountdown = 0;  // samples before the sleep request, while processUntilSleep runs
-    bool seedPending = false;    // the next process call seeds randomState
+    trigger_framework::SleepCountdown sleepCountdown;  // while processUntilSleep runs
+    bool seedPending = false;                          // the next process call seeds randomState
     uint32_t randomState = 0;
     // The clock seed, read at open so that the audio path never reads the clock.
     uint32_t clockSeed = 0;
