@@ -85,6 +85,19 @@ void fillStream(std::mt19937_64& random, std::span<float> buffer) {
     }
 }
 
+// An opened instance with `text` as its Function and all four inputs streaming.
+std::unique_ptr<host::TwoExportInstance> streamingInstance(const host::TwoExportPlugin& plugin,
+                                                           const std::string& text) {
+    auto instance = plugin.create(host::InstanceOptions{.bufferCapacity = bufferLength});
+    instance->setBlockSize(bufferLength);
+    instance->open();
+    instance->writeText(functionPin, text);
+    for (int32_t input = 0; input < 4; ++input) {
+        instance->sendStatus(firstInputPin + input, host_protocol::PinStatus::Streaming);
+    }
+    return instance;
+}
+
 TEST(ModuleDifferential, YIsWhatTheModuleRulesGiveSampleForSample) {
     const host::TwoExportPlugin plugin(DALT_QUORVAL_PATH);
     ExpressionGenerator generator(0xda17'0f'0d'01ULL);
@@ -94,13 +107,7 @@ TEST(ModuleDifferential, YIsWhatTheModuleRulesGiveSampleForSample) {
                                       "hypot(a, b) / (abs(c) + 1) + floor(d * 3) % 2"};
     for (int32_t n = 0; n < 400; ++n) {
         const std::string text = n < 5 ? fixedTexts[n] : generator.text();
-        const auto instance = plugin.create(host::InstanceOptions{.bufferCapacity = bufferLength});
-        instance->setBlockSize(bufferLength);
-        instance->open();
-        instance->writeText(functionPin, text);
-        for (int32_t input = 0; input < 4; ++input) {
-            instance->sendStatus(firstInputPin + input, host_protocol::PinStatus::Streaming);
-        }
+        const auto instance = streamingInstance(plugin, text);
         LiteralModule literal;
         for (int32_t block = 0; block < 4; ++block) {
             for (int32_t input = 0; input < 4; ++input) {
@@ -136,13 +143,7 @@ TEST(ModuleDifferential, ASingleStreamingInputWithRareHolds) {
     std::mt19937_64 random(11);
     std::uniform_real_distribution<float> values(-1.0f, 1.0f);
     for (int32_t streaming = 0; streaming < 4; ++streaming) {
-        const auto instance = plugin.create(host::InstanceOptions{.bufferCapacity = bufferLength});
-        instance->setBlockSize(bufferLength);
-        instance->open();
-        instance->writeText(functionPin, text);
-        for (int32_t input = 0; input < 4; ++input) {
-            instance->sendStatus(firstInputPin + input, host_protocol::PinStatus::Streaming);
-        }
+        const auto instance = streamingInstance(plugin, text);
         LiteralModule literal;
         float previous = 0.5f;
         for (int32_t block = 0; block < 600; ++block) {
