@@ -163,9 +163,8 @@ TEST(ModuleDifferential, ASingleStreamingInputWithRareHolds) {
                 const float expected = literal.step(text, samples);
                 const float y = instance->buffer(outputPin)[i];
                 if (std::bit_cast<uint32_t>(expected) != std::bit_cast<uint32_t>(y)) {
-                    FAIL() << "input " << streaming << " streaming, block " << block
-                           << " position " << i << ": Y " << y << " but the rules give "
-                           << expected;
+                    FAIL() << "input " << streaming << " streaming, block " << block << " position "
+                           << i << ": Y " << y << " but the rules give " << expected;
                 }
             }
         }
