@@ -14,16 +14,16 @@ using HostCallback = intptr_t(PROTOCOL_CALL*)(void* record, int32_t opcode, int3
                                               int32_t value, int32_t data, float opt);
 
 enum class HostOpcode : int32_t {
-    TransmitStatus = 0,    // index: output pin, value: new PinStatus, data: sample position
-    QueryPin = 1,          // index: pin; answer tested for nonzero (single-export; unused)
-    TextPinChanged = 2,    // index: Text pin, value: the event's value (single-export)
-    SampleClock = 3,       // answer: the host's current sample position
-    Opcode4 = 4,           // index: pin, value, data (single-export; unused)
-    PinValue = 7,          // index: pin; answer: the pin's own value (a Stream buffer address)
-    BufferPosition = 8,    // index: Stream pin; answer: sample position of buffer element 0
-    SleepRequest = 10,     // the module's outputs have settled
-    PinCount = 14,         // answer: number of pins the host keeps for the instance
-    ProcessChanged = 22,   // two-export: the record's `process` field has just changed
+    TransmitStatus = 0,   // index: output pin, value: new PinStatus, data: sample position
+    QueryPin = 1,         // index: pin; answer tested for nonzero (single-export; unused)
+    TextPinChanged = 2,   // index: Text pin, value: the event's value (single-export)
+    SampleClock = 3,      // answer: the host's current sample position
+    Opcode4 = 4,          // index: pin, value, data (single-export; unused)
+    PinValue = 7,         // index: pin; answer: the pin's own value (a Stream buffer address)
+    BufferPosition = 8,   // index: Stream pin; answer: sample position of buffer element 0
+    SleepRequest = 10,    // the module's outputs have settled
+    PinCount = 14,        // answer: number of pins the host keeps for the instance
+    ProcessChanged = 22,  // two-export: the record's `process` field has just changed
 };
 
 }  // namespace host_protocol

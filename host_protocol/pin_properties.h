@@ -22,8 +22,8 @@ enum class PinDirection : int32_t { Input = 0, Output = 1 };
 enum class PinStatus : int32_t { Static = 0, OneShot = 1, Streaming = 2 };
 
 namespace pin_flags {
-inline constexpr int32_t Repeat = 0x8;         // repeat the last pin over the host's extra pins
-inline constexpr int32_t Hidden = 0x400;       // two-export: no Pin object unless Kept is set too
+inline constexpr int32_t Repeat = 0x8;    // repeat the last pin over the host's extra pins
+inline constexpr int32_t Hidden = 0x400;  // two-export: no Pin object unless Kept is set too
 inline constexpr int32_t Kept = 0x8000;
 }  // namespace pin_flags
 

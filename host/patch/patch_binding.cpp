@@ -221,7 +221,7 @@ class Binder {
         BoundInstance& instance = bound_.instances[to.instance];
         if (auto set = setPlaces_.find({to.instance, to.pin}); set != setPlaces_.end())
             throw PatchError(entry.to.where, entry.to.text() + " is already set at " + set->second +
-                                                "; an input takes a value or a connection");
+                                                 "; an input takes a value or a connection");
         if (instance.connected[size_t(to.pin)])
             throw PatchError(entry.to.where, entry.to.text() + " is already connected");
         instance.connected[size_t(to.pin)] = true;
@@ -313,7 +313,7 @@ class Binder {
         auto sample = uint64_t(std::llround(entry.at * patch_.sampleRate));
         if (sample >= bound_.sampleCount)
             throw PatchError(entry.where + ".at", "lies at or after the end of the patch (" +
-                                                     formatNumber(patch_.duration) + " s)");
+                                                      formatNumber(patch_.duration) + " s)");
         InputValue value = inputValue(entry.value, pin, patch_.sampleRate, entry.where + ".value");
         std::string label = entry.pin.text() + " = " + describeValue(value);
         bound_.changes.push_back({sample, target, std::move(value), label, entry.where});

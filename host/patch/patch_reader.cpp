@@ -122,8 +122,8 @@ GeneratorSpec readGenerator(const Json& object, const std::string& where,
         generator.seed = uint32_t(readInteger(*it, member(where, "seed"), 0, 0xFFFFFFFF));
     if (auto it = object.find("channel"); it != object.end())
         generator.channel = int(readInteger(*it, member(where, "channel"), 0, 255));
-    bool periodic = generator.waveform == Waveform::Sine || generator.waveform == Waveform::Square ||
-                    generator.waveform == Waveform::Saw;
+    bool periodic = generator.waveform == Waveform::Sine ||
+                    generator.waveform == Waveform::Square || generator.waveform == Waveform::Saw;
     if (periodic && object.find("frequency") == object.end())
         throw PatchError(member(where, "frequency"), "missing");
     if (generator.waveform == Waveform::WavFile) {

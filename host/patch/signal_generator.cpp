@@ -15,8 +15,8 @@ std::vector<float> readWavChannel(const GeneratorSpec& generator, double sampleR
     SF_INFO info{};
     SNDFILE* file = sf_open(generator.file.string().c_str(), SFM_READ, &info);
     if (file == nullptr)
-        throw PatchError(where,
-                         "cannot read \"" + generator.file.string() + "\": " + sf_strerror(nullptr));
+        throw PatchError(
+            where, "cannot read \"" + generator.file.string() + "\": " + sf_strerror(nullptr));
     std::vector<float> frames(size_t(info.frames) * size_t(info.channels));
     sf_count_t framesRead = sf_readf_float(file, frames.data(), info.frames);
     sf_close(file);
@@ -38,7 +38,9 @@ std::vector<float> readWavChannel(const GeneratorSpec& generator, double sampleR
 
 SignalGenerator::SignalGenerator(const GeneratorSpec& generator, double sampleRate,
                                  const std::string& where)
-    : spec_(generator), sampleRate_(sampleRate), noiseState_(generator.seed == 0 ? 1 : generator.seed) {
+    : spec_(generator),
+      sampleRate_(sampleRate),
+      noiseState_(generator.seed == 0 ? 1 : generator.seed) {
     if (spec_.waveform == Waveform::WavFile) wavSamples_ = readWavChannel(spec_, sampleRate, where);
 }
 
